@@ -1,0 +1,57 @@
+// Natives of com.qel.vandrel.com.win32.impl.IUnknownImpl: reference counting,
+// interface queries and the deferred release of a pointer.
+#include <jni.h>
+
+#include "platform/av_guard.h"
+#include "platform/com_platform.h"
+#include "platform/jni_export.h"
+#include "runtime/errors.h"
+#include "runtime/handle.h"
+#include "runtime/release_queue.h"
+#include "runtime/wrappers.h"
+
+extern "C" {
+
+JNIEXPORT jint JNICALL Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1addRef(JNIEnv*, jobject,
+                                                                                 jlong handle) {
+  return static_cast<jint>(ov_from_handle<IUnknown>(handle)->AddRef());
+}
+OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1addRef, 16);
+
+JNIEXPORT jint JNICALL Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1release(JNIEnv* env,
+                                                                                  jobject,
+                                                                                  jlong handle) {
+  IUnknown* object = ov_from_handle<IUnknown>(handle);
+  ULONG count = 0;
+  if (!ov_av_guarded([&] { count = object->Release(); })) {
+    ov_throw_com_exception(env, "Access violation in release");
+    return -1;
+  }
+  return static_cast<jint>(count);
+}
+OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1release, 16);
+
+JNIEXPORT jobject JNICALL Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1queryInterface(
+    JNIEnv* env, jobject self, jlong handle, jlong iid_high, jlong iid_low) {
+  IID iid;
+  ov_guid_from_longs(iid_high, iid_low, &iid);
+  IUnknown* result = nullptr;
+  const HRESULT hr =
+      ov_from_handle<IUnknown>(handle)->QueryInterface(iid, reinterpret_cast<void**>(&result));
+  if (!ov_check_hresult(env, hr, nullptr)) return nullptr;
+  return ov_new_iunknown_object(env, self, result);  // the wrapper owns QueryInterface's reference
+}
+OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1queryInterface, 32);
+
+JNIEXPORT jint JNICALL Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1addReleaseWaitQueue(
+    JNIEnv* env, jclass, jlong handle) {
+  if (!ov_release_queue_add(ov_from_handle<IUnknown>(handle))) {
+    // The reference stays with the caller, which may try again later.
+    ov_throw_java_lang(env, "OutOfMemoryError", "the release wait queue cannot grow");
+    return 0;
+  }
+  return 1;
+}
+OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1addReleaseWaitQueue, 16);
+
+}  // extern "C"

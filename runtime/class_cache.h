@@ -1,0 +1,94 @@
+// Process-wide cache of the Java classes, members and constants every native
+// works with. Filled by ov_init_class_cache (ComService._initialize); read by
+// every other native without a lock.
+//
+// A refill keeps the global references it already holds when the lookup
+// finds the same class again, so repeated initialisation from many threads
+// does not grow the global references; only the shared calendar is replaced
+// at every fill (so a changed default time zone is honoured), under the
+// calendar lock (runtime/calendar.h).
+#pragma once
+
+#include <jni.h>
+
+#include "platform/com_platform.h"
+
+struct OvClassCache {
+  JavaVM* vm;
+
+  jclass comService;
+  jmethodID internalReleaseIResources;  // static (Ljava/lang/Object;)V
+  jmethodID internalGetErrorObject;     // static (I)Ljava/lang/Object;
+  jclass missing;
+  jclass comException;
+  jclass dispatchException;
+  jclass conversionException;  // DispatchVariant2JavaException
+  jclass iDispatch;
+  jmethodID newIDispatch;
+  jclass iUnknown;
+  jmethodID newIUnknown;
+  jclass iOleContainer;
+  jclass iEnumUnknown;
+  jclass iResource;
+  jmethodID getPtr;
+  jclass refContainer;
+  jclass refString, refByte, refShort, refInt, refLong, refFloat, refDouble;
+
+  jclass object;
+  jmethodID toString;
+  jclass string;
+  jclass booleanClass;
+  jmethodID booleanValue, booleanInit;
+  jclass byteClass;
+  jmethodID byteValue, byteInit;
+  jclass shortClass;
+  jmethodID shortValue, shortInit;
+  jclass integerClass;
+  jmethodID intValue, integerInit;
+  jclass longClass;
+  jmethodID longValue, longInit;
+  jclass floatClass;
+  jmethodID floatValue, floatInit;
+  jclass doubleClass;
+  jmethodID doubleValue, doubleInit;
+  jclass classClass;
+  jmethodID isPrimitive, isArray, getComponentType;
+  jclass booleanType, byteType, shortType, intType, longType, floatType, doubleType;
+
+  jclass date;
+  jclass calendar;
+  jmethodID calendarGetInstance;  // static
+  jmethodID calendarGet;          // (I)I
+  jmethodID calendarSet2;         // (II)V
+  jmethodID calendarSet6;         // (IIIIII)V
+  jmethodID calendarGetTime;
+  jmethodID calendarSetTime;
+
+  // Calendar field numbers as the running VM reports them.
+  jint fieldYear, fieldMonth, fieldDayOfMonth, fieldHourOfDay, fieldMinute, fieldSecond,
+      fieldMillisecond;
+};
+
+extern OvClassCache ov_cache;
+
+// Fills every entry in table order; 1 on success, 0 at the first failed
+// lookup with the VM's lookup error pending (later entries keep what they
+// held).
+int ov_init_class_cache(JNIEnv* env);
+
+// FindClass + NewGlobalRef; null when either fails.
+jclass ov_find_class_global(JNIEnv* env, const char* name);
+
+// The primitive class in a wrapper class's static TYPE field, as a global
+// reference; null when the lookup fails.
+jclass ov_primitive_type_class(JNIEnv* env, jclass wrapper);
+
+// The calling thread's environment from the cached VM (JNI 1.2), or null for
+// a thread the VM does not know or before the first fill. Never attaches.
+JNIEnv* ov_get_env();
+
+// The UTF-16 text of object.toString() in a malloc'ed, zero-terminated
+// buffer the caller frees. Null with a Java exception pending when the object
+// is null (NullPointerException), toString() throws or returns null, or
+// memory runs out (OutOfMemoryError).
+OLECHAR* ov_to_wide_string(JNIEnv* env, jobject object);

@@ -1,0 +1,168 @@
+#include "runtime/errors.h"
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "runtime/class_cache.h"
+#include "runtime/handle.h"
+#include "runtime/jni_refs.h"
+
+namespace {
+
+class MessageWriter {
+ public:
+  explicit MessageWriter(jchar* out) : out_(out) {}
+  void put(jchar unit) {
+    if (count_ < kOvMaxMessageUnits) out_[count_++] = unit;
+  }
+  void put_ascii(const char* text) {
+    while (*text != 0) put(static_cast<unsigned char>(*text++));
+  }
+  int count() const { return count_; }
+
+ private:
+  jchar* out_;
+  int count_ = 0;
+};
+
+void put_unsigned(MessageWriter& w, std::uint32_t value, unsigned base) {
+  char digits[16];
+  int n = 0;
+  do {
+    digits[n++] = "0123456789abcdef"[value % base];
+    value /= base;
+  } while (value != 0);
+  while (n > 0) w.put(static_cast<jchar>(digits[--n]));
+}
+
+// Allocates the variant handle's block and fills it with a copy of variant
+// that owns what it refers to.
+VARIANT* copy_for_java(const VARIANT* variant) {
+  auto* block = static_cast<VARIANT*>(GlobalAlloc(GPTR, sizeof(VARIANT)));
+  if (block == nullptr) return nullptr;
+  VariantInit(block);
+  if (SUCCEEDED(VariantCopy(block, const_cast<VARIANT*>(variant)))) return block;
+  // Not copyable: keep the raw value only when clearing it can free nothing
+  // (a by-reference or plain value, or a type VariantClear refuses).
+  const VARTYPE vt = variant->vt;
+  const VARTYPE base = vt & VT_TYPEMASK;
+  const bool owns = (vt & VT_BYREF) == 0 &&
+                    ((vt & VT_ARRAY) != 0 || base == VT_BSTR || base == VT_DISPATCH ||
+                     base == VT_UNKNOWN || base == VT_RECORD);
+  if (!owns) std::memcpy(block, variant, sizeof(VARIANT));
+  return block;
+}
+
+}  // namespace
+
+int ov_format_message(jchar* out, const char* format, va_list args) {
+  MessageWriter w(out);
+  for (const char* p = format; *p != 0; ++p) {
+    if (*p != '%' || p[1] == 0) {
+      w.put(static_cast<unsigned char>(*p));
+      continue;
+    }
+    switch (*++p) {
+      case 'x':
+        put_unsigned(w, va_arg(args, std::uint32_t), 16);
+        break;
+      case 'd': {
+        const std::int32_t value = va_arg(args, std::int32_t);
+        if (value < 0) w.put('-');
+        put_unsigned(w, value < 0 ? 0u - static_cast<std::uint32_t>(value)
+                                  : static_cast<std::uint32_t>(value),
+                     10);
+        break;
+      }
+      case 's':
+        for (const OLECHAR* s = va_arg(args, const OLECHAR*); s != nullptr && *s != 0; ++s) {
+          w.put(static_cast<jchar>(*s));
+        }
+        break;
+      default:
+        w.put(static_cast<unsigned char>(*p));
+    }
+  }
+  return w.count();
+}
+
+int ov_throw_formatted(JNIEnv* env, jclass exception_class, const char* format, va_list args) {
+  jchar buffer[kOvMaxMessageUnits + 1];
+  const int count = ov_format_message(buffer, format, args);
+  jmethodID init = env->GetMethodID(exception_class, "<init>", "(Ljava/lang/String;)V");
+  if (init == nullptr) return -1;
+  OvLocalRef<jstring> message(env, env->NewString(buffer, count));
+  if (!message) return -1;
+  OvLocalRef<jthrowable> exception(
+      env, static_cast<jthrowable>(env->NewObject(exception_class, init, message.get())));
+  if (!exception) return -1;
+  return env->Throw(exception.get());
+}
+
+int ov_throw_com_exception(JNIEnv* env, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const int status = ov_throw_formatted(env, ov_cache.comException, format, args);
+  va_end(args);
+  return status;
+}
+
+int ov_throw_dispatch_exception(JNIEnv* env, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  const int status = ov_throw_formatted(env, ov_cache.dispatchException, format, args);
+  va_end(args);
+  return status;
+}
+
+int ov_throw_conversion_exception(JNIEnv* env, const VARIANT* variant, const char* format, ...) {
+  jchar buffer[kOvMaxMessageUnits + 1];
+  va_list args;
+  va_start(args, format);
+  const int count = ov_format_message(buffer, format, args);
+  va_end(args);
+
+  VARIANT* block = variant != nullptr ? copy_for_java(variant) : nullptr;
+  const jlong handle = ov_to_handle(block);
+  jmethodID init =
+      env->GetMethodID(ov_cache.conversionException, "<init>", "(Ljava/lang/String;J)V");
+  OvLocalRef<jstring> message(env, init != nullptr ? env->NewString(buffer, count) : nullptr);
+  OvLocalRef<jthrowable> exception(
+      env, message ? static_cast<jthrowable>(env->NewObject(ov_cache.conversionException, init,
+                                                            message.get(), handle))
+                   : nullptr);
+  if (!exception) {
+    // Nobody took the block over.
+    if (block != nullptr) {
+      VariantClear(block);
+      GlobalFree(block);
+    }
+    return -1;
+  }
+  return env->Throw(exception.get());
+}
+
+int ov_check_hresult(JNIEnv* env, HRESULT hr, const EXCEPINFO* info) {
+  if (hr == S_FALSE) {
+    ov_throw_dispatch_exception(env, "S_FALSE is returned.");
+    return 0;
+  }
+  if (hr >= 0) return 1;
+  const auto code = static_cast<std::uint32_t>(hr);
+  const std::int32_t facility = (hr >> 16) & 0x1FFF;
+  const std::int32_t low = hr & 0xFFFF;
+  if (hr == DISP_E_EXCEPTION && info != nullptr) {
+    ov_throw_dispatch_exception(env, "Failed(0x%x), FACILITY:%d, CODE:%d. %s", code, facility, low,
+                                static_cast<const OLECHAR*>(info->bstrDescription));
+  } else {
+    ov_throw_dispatch_exception(env, "Failed(0x%x), FACILITY:%d, CODE:%d.", code, facility, low);
+  }
+  return 0;
+}
+
+void ov_throw_java_lang(JNIEnv* env, const char* simple_name, const char* message) {
+  const std::string name = std::string("java/lang/") + simple_name;
+  OvLocalRef<jclass> cls(env, env->FindClass(name.c_str()));
+  if (cls) env->ThrowNew(cls.get(), message);
+}

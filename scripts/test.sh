@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds everything (Linux library, portable runtime, Java package, sample
+# server, the 32- and 64-bit Windows cross builds) and runs every test
+# through ctest: native tests in an embedded JVM, Java tests, the platform
+# conformance cases on Linux and under Wine, the guard tests and the export
+# tables of the Windows DLLs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/setup.sh
+ostrel_setup full
+for preset in mingw32 mingw64 linux; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+done
+ctest --preset linux -j2 "$@"
