@@ -1,0 +1,11 @@
+package com.qel.vandrel.com.win32;
+
+/** A COM call failed. */
+public class ComException extends RuntimeException {
+  private static final long serialVersionUID = 1L;
+
+  /** Creates the exception with a description of the failure. */
+  public ComException(String message) {
+    super(message);
+  }
+}

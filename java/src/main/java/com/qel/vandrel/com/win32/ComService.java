@@ -1,0 +1,218 @@
+package com.qel.vandrel.com.win32;
+
+import com.qel.vandrel.com.win32.impl.IUnknownImpl;
+import com.qel.vandrel.com.win32.impl.NativeLibrary;
+import java.util.IdentityHashMap;
+import java.util.Map;
+
+/**
+ * Entry point: COM initialisation of the calling thread, object creation and lookup.
+ *
+ * <p>A thread initialises COM before its first COM call and uninitialises it when done, the pair
+ * usually written as
+ *
+ * <pre>{@code
+ * try (ComService.Apartment apartment = ComService.enterApartment()) {
+ *   try (IDispatch counter = ComService.createDispatch("{...}")) {
+ *     counter.invoke("Increment");
+ *   }
+ * }
+ * }</pre>
+ *
+ * <p>The lookup methods return null when there is no such object; {@code null} texts are refused
+ * with {@link NullPointerException} before anything reaches COM.
+ */
+public final class ComService {
+  static {
+    NativeLibrary.load();
+  }
+
+  /** {@code messageBox} style: an OK button. */
+  public static final int MB_OK = 0x0;
+  /** {@code messageBox} style: OK and Cancel buttons. */
+  public static final int MB_OKCANCEL = 0x1;
+  /** {@code messageBox} style: Yes and No buttons. */
+  public static final int MB_YESNO = 0x4;
+  /** {@code messageBox} style: an error icon. */
+  public static final int MB_ICONERROR = 0x10;
+  /** {@code messageBox} style: a warning icon. */
+  public static final int MB_ICONWARNING = 0x30;
+  /** {@code messageBox} style: an information icon. */
+  public static final int MB_ICONINFORMATION = 0x40;
+  /** {@code messageBox} answer: OK. */
+  public static final int IDOK = 1;
+  /** {@code messageBox} answer: Cancel. */
+  public static final int IDCANCEL = 2;
+  /** {@code messageBox} answer: Yes. */
+  public static final int IDYES = 6;
+  /** {@code messageBox} answer: No. */
+  public static final int IDNO = 7;
+
+  /** The {@code SCODE} of an omitted optional argument, mapped to {@link Missing#VALUE}. */
+  static final int DISP_E_PARAMNOTFOUND = 0x80020004;
+
+  private ComService() {}
+
+  /**
+   * COM use of the calling thread, ended by {@link #close()} on the same thread. Obtained from
+   * {@link ComService#enterApartment()}.
+   */
+  public static final class Apartment implements AutoCloseable {
+    private final Thread owner = Thread.currentThread();
+    private boolean closed;
+
+    private Apartment() {}
+
+    /**
+     * Uninitialises COM on the thread that entered the apartment; later calls do nothing.
+     *
+     * @throws IllegalStateException when called from another thread
+     */
+    @Override
+    public void close() {
+      if (Thread.currentThread() != owner) {
+        throw new IllegalStateException(
+            "An apartment is left on the thread that entered it (" + owner.getName() + ")");
+      }
+      if (!closed) {
+        closed = true;
+        uninitialize();
+      }
+    }
+
+    /** Names the owning thread and whether the apartment has been left. */
+    @Override
+    public String toString() {
+      return "Apartment(" + owner.getName() + (closed ? ", left)" : ")");
+    }
+  }
+
+  /** Initialises COM on the calling thread; balance every call with {@link #uninitialize()}. */
+  public static void initialize() {
+    _initialize();
+  }
+
+  /** Uninitialises COM on the calling thread. */
+  public static void uninitialize() {
+    _uninitialize();
+  }
+
+  /** Initialises COM on the calling thread and returns the guard that uninitialises it. */
+  public static Apartment enterApartment() {
+    initialize();
+    return new Apartment();
+  }
+
+  /**
+   * Creates an object of a class.
+   *
+   * @param clsid the class identifier, {@code "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"}
+   * @param clsctx where the server may run, one or more {@link ClsCtx} flags
+   * @return the new object, or null when it could not be created
+   */
+  public static IUnknown coCreateInstance(String clsid, int clsctx) {
+    requireText(clsid, "clsid");
+    return wrap(_coCreateInstance(clsid, clsctx));
+  }
+
+  /** Creates an object of a class with any server ({@link ClsCtx#ALL}); null when that fails. */
+  public static IUnknown coCreateInstance(String clsid) {
+    return coCreateInstance(clsid, ClsCtx.ALL);
+  }
+
+  /**
+   * Creates an object and asks it for {@code IDispatch}.
+   *
+   * @return the automation object, or null when it could not be created
+   * @throws DispatchException when the object is no automation object
+   */
+  public static IDispatch createDispatch(String clsid) {
+    try (IUnknown object = coCreateInstance(clsid)) {
+      return object == null ? null : object.queryDispatch();
+    }
+  }
+
+  /**
+   * Binds to the object a display name names, for instance {@code "new:{clsid}"}.
+   *
+   * @return the object, or null when the name does not lead to one
+   */
+  public static IUnknown coGetObject(String displayName) {
+    requireText(displayName, "displayName");
+    return wrap(_coGetObject(displayName));
+  }
+
+  /**
+   * Finds the running object registered for a class.
+   *
+   * @return the object, or null when none is registered
+   */
+  public static IUnknown getActiveObject(String clsid) {
+    requireText(clsid, "clsid");
+    return wrap(_getActiveObject(clsid));
+  }
+
+  /**
+   * Shows a message box and waits for the answer.
+   *
+   * @param style {@code MB_*} buttons and icon
+   * @return the answer, one of the {@code ID*} constants, or 0 when no box could be shown
+   */
+  public static int messageBox(String text, String caption, int style) {
+    requireText(text, "text");
+    requireText(caption, "caption");
+    return _messageBox(text, caption, style);
+  }
+
+  private static void requireText(String value, String name) {
+    if (value == null) {
+      throw new NullPointerException(name + " must not be null");
+    }
+  }
+
+  private static IUnknown wrap(long ptr) {
+    return ptr == 0 ? null : new IUnknownImpl(ptr);
+  }
+
+  /**
+   * Closes every {@link IUnknown} wrapper in {@code resources}, which may be a wrapper, an array
+   * (nested {@code Object} arrays are walked) or anything else (ignored). Null does nothing. The
+   * native library calls this for the temporary wrappers of a call's arguments.
+   */
+  public static void internalReleaseIResources(Object resources) {
+    releaseAll(resources, new IdentityHashMap<Object, Boolean>());
+  }
+
+  private static void releaseAll(Object resources, Map<Object, Boolean> seen) {
+    if (resources instanceof IUnknown) {
+      ((IUnknown) resources).close();
+    } else if (resources instanceof Object[] && seen.put(resources, Boolean.TRUE) == null) {
+      for (Object element : (Object[]) resources) {
+        releaseAll(element, seen);
+      }
+    }
+  }
+
+  /**
+   * Returns the Java value of a {@code VT_ERROR} variant: {@link Missing#VALUE} for {@code
+   * DISP_E_PARAMNOTFOUND} ({@code 0x80020004}), a {@link ComError} with the code otherwise. Called
+   * by the native library.
+   */
+  public static Object internalGetErrorObject(int scode) {
+    return scode == DISP_E_PARAMNOTFOUND ? Missing.VALUE : new ComError(scode);
+  }
+
+  static native void _initialize();
+
+  static native void _uninitialize();
+
+  static native long _coCreateInstance(String clsid, int clsctx);
+
+  static native long _coGetObject(String displayName);
+
+  static native long _getActiveObject(String clsid);
+
+  static native void _releaseVariant(long variantHandle);
+
+  static native int _messageBox(String text, String caption, int style);
+}

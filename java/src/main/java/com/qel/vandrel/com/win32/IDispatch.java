@@ -1,0 +1,108 @@
+package com.qel.vandrel.com.win32;
+
+/**
+ * A COM automation object, called late-bound by member name or DISPID.
+ *
+ * <p>Arguments are converted to VARIANTs by the native library: {@code null} becomes an empty
+ * value, {@link Missing#VALUE} an omitted optional argument, {@link IResource} instances (the
+ * {@code Ref*} cells) by-reference arguments, arrays SAFEARRAYs. A {@code null} element of a typed
+ * reference array ({@code String[]}, {@code Integer[]}, {@code IDispatch[]} ...) is passed as the
+ * element type's empty value: a null string, 0, a null interface pointer.
+ *
+ * <p>Member names are resolved once per wrapper and cached. Calls use the wrapper's locale, {@link
+ * #LOCALE_USER_DEFAULT} unless {@linkplain #setLocale(int) changed}.
+ */
+public interface IDispatch extends IUnknown {
+  /** The interface identifier of {@code IDispatch}. */
+  Guid IID = Guid.parse("{00020400-0000-0000-C000-000000000046}");
+
+  /** Invoke flag: call a method. */
+  int DISPATCH_METHOD = 1;
+  /** Invoke flag: read a property. */
+  int DISPATCH_PROPERTYGET = 2;
+  /** Invoke flag: assign a property by value. */
+  int DISPATCH_PROPERTYPUT = 4;
+  /** Invoke flag: assign a property by reference. */
+  int DISPATCH_PROPERTYPUTREF = 8;
+
+  /** The user's default locale. */
+  int LOCALE_USER_DEFAULT = 0x400;
+  /** The system's default locale. */
+  int LOCALE_SYSTEM_DEFAULT = 0x800;
+
+  /** DISPID of an object's default member. */
+  long DISPID_VALUE = 0;
+  /** DISPID of the member returning an enumerator. */
+  long DISPID_NEWENUM = -4;
+
+  /**
+   * Wraps an {@code IDispatch} pointer, taking over the reference the caller holds (no {@code
+   * AddRef}).
+   *
+   * @param ptr the interface pointer
+   * @return a new wrapper owning that reference, or null when ptr is 0
+   */
+  IDispatch newIDispatch(long ptr);
+
+  /**
+   * Calls a method.
+   *
+   * @param name member name
+   * @param args arguments, first argument first
+   * @return the result converted to Java, null for an empty result
+   * @throws NullPointerException when name is null
+   * @throws DispatchException when the object does not know the name or the call fails
+   */
+  Object invoke(String name, Object... args);
+
+  /**
+   * Reads a property, optionally indexed.
+   *
+   * @param name property name
+   * @param args index arguments, if any
+   * @return the value converted to Java
+   * @throws NullPointerException when name is null
+   * @throws DispatchException when the object does not know the name or the call fails
+   */
+  Object get(String name, Object... args);
+
+  /**
+   * Assigns a property.
+   *
+   * @param name property name
+   * @param value the new value
+   * @throws NullPointerException when name is null
+   * @throws DispatchException when the object does not know the name or the call fails
+   */
+  void put(String name, Object value);
+
+  /**
+   * Resolves member names (and, after the first, parameter names of that member).
+   *
+   * @param names member name, then optional parameter names
+   * @return one DISPID per name, or null when the object does not know a name
+   * @throws NullPointerException when names or one of its elements is null
+   */
+  long[] getIDsOfNames(String... names);
+
+  /**
+   * Calls a member by DISPID.
+   *
+   * @param dispId the member's DISPID
+   * @param flags one or more of the {@code DISPATCH_*} flags
+   * @param args arguments, first argument first
+   * @return the result converted to Java, null for an empty result
+   * @throws DispatchException when the call fails
+   */
+  Object invoke(long dispId, int flags, Object... args);
+
+  /** Returns the locale identifier used for name lookup and calls. */
+  int getLocale();
+
+  /**
+   * Changes the locale identifier used for name lookup and calls; cached DISPIDs are dropped.
+   *
+   * @return this wrapper
+   */
+  IDispatch setLocale(int lcid);
+}

@@ -1,0 +1,95 @@
+package com.qel.vandrel.com.win32;
+
+/**
+ * A COM object reached through its {@code IUnknown} interface.
+ *
+ * <p>Every wrapper owns exactly one COM reference. {@link #close()} gives it back; afterwards
+ * {@link #getPtr()} throws {@link IllegalStateException} and further {@code close()} calls do
+ * nothing. A wrapper that is never closed is released later, on a COM thread, once it has become
+ * unreachable; closing explicitly (try-with-resources) releases it at a known time.
+ *
+ * <pre>{@code
+ * try (IUnknown object = ComService.coCreateInstance(clsid);
+ *     IDispatch automation = object.queryDispatch()) {
+ *   automation.invoke("Refresh");
+ * }
+ * }</pre>
+ */
+public interface IUnknown extends IResource, AutoCloseable {
+  /** The interface identifier of {@code IUnknown}. */
+  Guid IID = Guid.parse("{00000000-0000-0000-C000-000000000046}");
+
+  /**
+   * Wraps an interface pointer, taking over the reference the caller holds (no {@code AddRef}).
+   *
+   * @param ptr the interface pointer
+   * @return a new wrapper owning that reference, or null when ptr is 0
+   */
+  IUnknown newIUnknown(long ptr);
+
+  /**
+   * Calls {@code AddRef} on the object. The extra reference is not owned by this wrapper; balance
+   * it with {@link #release()}.
+   *
+   * @return the new reference count as reported by the object (informational only)
+   */
+  int addRef();
+
+  /**
+   * Calls {@code Release} on the object without closing this wrapper; pairs with {@link
+   * #addRef()}.
+   *
+   * @return the new reference count as reported by the object (informational only)
+   */
+  int release();
+
+  /**
+   * Asks the object for another interface.
+   *
+   * @param iid the interface identifier
+   * @return a new wrapper owning the returned interface pointer
+   * @throws DispatchException when the object refuses, for instance with {@code E_NOINTERFACE}
+   *     ({@code 0x80004002}) when it does not implement the interface
+   */
+  IUnknown queryInterface(Guid iid);
+
+  /**
+   * Asks the object for another interface given as the two halves of a {@link Guid}.
+   *
+   * @see Guid#getHigh()
+   * @see Guid#getLow()
+   */
+  IUnknown queryInterface(long iidHigh, long iidLow);
+
+  /**
+   * Asks the object for {@code IDispatch}.
+   *
+   * @return a new automation wrapper
+   * @throws DispatchException when the object does not implement {@code IDispatch}
+   */
+  IDispatch queryDispatch();
+
+  /**
+   * Hands the interface pointer and the reference it carries over to the caller; the wrapper is
+   * closed afterwards without releasing anything.
+   *
+   * @return the interface pointer
+   * @throws IllegalStateException when the wrapper is already closed or detached
+   */
+  long detach();
+
+  /** Tells whether the wrapper has been closed or detached. */
+  boolean isClosed();
+
+  /** Releases the reference this wrapper owns; calling it again does nothing. */
+  @Override
+  void close();
+
+  /**
+   * Closes the wrapper without calling the object now: its reference is queued and released by
+   * the next COM call of any thread that has COM initialised. For threads that must not call COM
+   * themselves, such as a thread that never initialised it. Calling it on a closed wrapper does
+   * nothing.
+   */
+  void closeLater();
+}

@@ -1,0 +1,33 @@
+package com.qel.vandrel.com.win32;
+
+/** A by-reference {@code double} cell ({@code VT_R8}), initially 0. */
+public final class RefDouble extends RefContainer {
+  /** Allocates a cell holding 0. */
+  public RefDouble() {
+    super(false);
+  }
+
+  /** Allocates a cell holding {@code value}. */
+  public RefDouble(double value) {
+    this();
+    set(value);
+  }
+
+  /**
+   * Reads the cell.
+   *
+   * @throws IllegalStateException after {@link #close()}
+   */
+  public double get() {
+    return readDouble();
+  }
+
+  /**
+   * Writes the cell.
+   *
+   * @throws IllegalStateException after {@link #close()}
+   */
+  public void set(double value) {
+    writeDouble(value);
+  }
+}

@@ -1,0 +1,33 @@
+package com.qel.vandrel.com.win32;
+
+/** A by-reference {@code int} cell ({@code VT_I4}), initially 0. */
+public final class RefInt extends RefContainer {
+  /** Allocates a cell holding 0. */
+  public RefInt() {
+    super(false);
+  }
+
+  /** Allocates a cell holding {@code value}. */
+  public RefInt(int value) {
+    this();
+    set(value);
+  }
+
+  /**
+   * Reads the cell.
+   *
+   * @throws IllegalStateException after {@link #close()}
+   */
+  public int get() {
+    return readInt();
+  }
+
+  /**
+   * Writes the cell.
+   *
+   * @throws IllegalStateException after {@link #close()}
+   */
+  public void set(int value) {
+    writeInt(value);
+  }
+}

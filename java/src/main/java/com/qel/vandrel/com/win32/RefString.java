@@ -1,0 +1,38 @@
+package com.qel.vandrel.com.win32;
+
+/**
+ * A by-reference string cell ({@code VT_BSTR}), initially null. The cell owns its {@code BSTR}:
+ * {@link #set(String)} frees the previous one, {@link #close()} the last one.
+ */
+public final class RefString extends RefContainer {
+  /** Allocates a cell holding a null string. */
+  public RefString() {
+    super(true);
+  }
+
+  /** Allocates a cell holding {@code value}. */
+  public RefString(String value) {
+    this();
+    set(value);
+  }
+
+  /**
+   * Reads the cell.
+   *
+   * @return the string, null for a null {@code BSTR}
+   * @throws IllegalStateException after {@link #close()}
+   */
+  public String get() {
+    return readString();
+  }
+
+  /**
+   * Writes the cell, freeing the string it held.
+   *
+   * @param value the new string; null stores a null {@code BSTR}
+   * @throws IllegalStateException after {@link #close()}
+   */
+  public void set(String value) {
+    writeString(value);
+  }
+}
