@@ -13,8 +13,8 @@
 
 #if defined(_WIN32) && defined(__i386__)
 #define OV_JNI_EXPORT_STDCALL(name, bytes)                                                 \
-  __asm__(".pushsection .drectve\n\t.ascii \" -export:_" #name "@" #bytes "=" #name "@" #bytes \
-          "\"\n\t.popsection")
+  __asm__(".section .drectve\n\t.ascii \" -export:_" #name "@" #bytes "=" #name "@" #bytes \
+          "\"\n\t.text")
 #else
 #define OV_JNI_EXPORT_STDCALL(name, bytes) static_assert(bytes > 0, #name)
 #endif

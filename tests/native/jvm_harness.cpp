@@ -22,6 +22,7 @@ void create_vm() {
       std::string("-Djava.class.path=") + classpath,
       std::string("-Djava.library.path=") + libpath,
       "-Xcheck:jni",
+      "-XX:+AllowUserSignalHandlers",  // the access-violation guard chains in front of the VM's handlers
       "-Xss2m",
   };
   std::vector<JavaVMOption> vm_options;
