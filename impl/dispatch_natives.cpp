@@ -1,0 +1,208 @@
+// Natives of com.qel.vandrel.com.win32.impl.IDispatchImpl: GetIDsOfNames,
+// Invoke and property puts, with the arguments and the result converted by
+// marshal/.
+#include "impl/dispatch_natives.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "marshal/java_to_variant.h"
+#include "marshal/variant_to_java.h"
+#include "platform/av_guard.h"
+#include "platform/com_platform.h"
+#include "platform/jni_export.h"
+#include "runtime/com_refs.h"
+#include "runtime/errors.h"
+#include "runtime/handle.h"
+#include "runtime/jni_refs.h"
+
+namespace {
+
+// The exception record of one Invoke: zeroed before the call, its strings
+// freed when the native is done with it (after ov_check_hresult has put the
+// description into the message).
+class ExceptionRecord {
+ public:
+  ExceptionRecord() { std::memset(&info_, 0, sizeof info_); }
+  ~ExceptionRecord() {
+    SysFreeString(info_.bstrSource);
+    SysFreeString(info_.bstrDescription);
+    SysFreeString(info_.bstrHelpFile);
+  }
+  ExceptionRecord(const ExceptionRecord&) = delete;
+  ExceptionRecord& operator=(const ExceptionRecord&) = delete;
+
+  EXCEPINFO* get() { return &info_; }
+
+  // A callee may leave only its fill-in routine for DISP_E_EXCEPTION; the
+  // caller runs it to get the description.
+  void complete(HRESULT hr) {
+    if (hr != DISP_E_EXCEPTION || info_.pfnDeferredFillIn == nullptr) return;
+    auto fill_in = info_.pfnDeferredFillIn;
+    info_.pfnDeferredFillIn = nullptr;
+    fill_in(&info_);
+  }
+
+ private:
+  EXCEPINFO info_;
+};
+
+// The argument VARIANTs of one call, Java argument i in slot n - 1 - i.
+// Cleared when the call is over without clear_interfaces: interface pointers
+// borrowed from Java wrappers and Ref cells stay untouched.
+class ArgumentBlock {
+ public:
+  explicit ArgumentBlock(jsize count)
+      : count_(count),
+        slots_(count > 0 ? static_cast<VARIANT*>(
+                               std::calloc(static_cast<std::size_t>(count), sizeof(VARIANT)))
+                         : nullptr) {
+    for (jsize i = 0; i < allocated(); ++i) VariantInit(&slots_.get()[i]);
+  }
+  ~ArgumentBlock() { clear(); }
+  ArgumentBlock(const ArgumentBlock&) = delete;
+  ArgumentBlock& operator=(const ArgumentBlock&) = delete;
+
+  bool ok() const { return count_ == 0 || slots_ != nullptr; }
+  VARIANT* slot_for(jsize java_index) { return &slots_.get()[count_ - 1 - java_index]; }
+  DISPPARAMS params() {
+    DISPPARAMS p{};
+    p.rgvarg = slots_.get();
+    p.cArgs = static_cast<UINT>(count_);
+    return p;
+  }
+  // Idempotent: a cleared slot is VT_EMPTY or a borrowed interface.
+  void clear() {
+    for (jsize i = 0; i < allocated(); ++i) ov_clear_variant(&slots_.get()[i], false);
+  }
+
+ private:
+  jsize allocated() const { return slots_ != nullptr ? count_ : 0; }
+
+  jsize count_;
+  OvMallocPtr<VARIANT> slots_;
+};
+
+DISPID dispid_of(jlong dispid) {
+  return static_cast<DISPID>(static_cast<std::int32_t>(dispid));
+}
+
+}  // namespace
+
+extern "C" {
+
+JNIEXPORT jlongArray JNICALL Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1getIDsOfNames(
+    JNIEnv* env, jobject, jlong dispatch, jobjectArray names, jint lcid) {
+  if (names == nullptr) {
+    ov_throw_java_lang(env, "NullPointerException", "the names array is null");
+    return nullptr;
+  }
+  const jsize count = env->GetArrayLength(names);
+  // Zero-terminated copies of the names, alive until the native returns.
+  std::vector<std::vector<OLECHAR>> copies(static_cast<std::size_t>(count));
+  std::vector<LPOLESTR> pointers(static_cast<std::size_t>(count));
+  for (jsize i = 0; i < count; ++i) {
+    OvLocalRef<jstring> name(env, static_cast<jstring>(env->GetObjectArrayElement(names, i)));
+    if (env->ExceptionCheck()) return nullptr;
+    if (!name) {
+      char message[64];
+      std::snprintf(message, sizeof message, "name %d of the names array is null",
+                    static_cast<int>(i));
+      ov_throw_java_lang(env, "NullPointerException", message);
+      return nullptr;
+    }
+    OvStringChars chars(env, name.get());
+    if (!chars) return nullptr;  // OutOfMemoryError pending
+    std::vector<OLECHAR>& copy = copies[static_cast<std::size_t>(i)];
+    copy.assign(chars.get(), chars.get() + chars.length());
+    copy.push_back(0);
+    pointers[static_cast<std::size_t>(i)] = copy.data();
+  }
+  std::vector<DISPID> ids(static_cast<std::size_t>(count));
+  const HRESULT hr = ov_from_handle<IDispatch>(dispatch)->GetIDsOfNames(
+      IID_NULL, pointers.data(), static_cast<UINT>(count), static_cast<LCID>(lcid), ids.data());
+  if (FAILED(hr)) return nullptr;                   // the Java side tests for null
+  std::vector<jlong> wide(ids.begin(), ids.end());  // sign-extended
+  jlongArray result = env->NewLongArray(count);
+  if (result != nullptr) env->SetLongArrayRegion(result, 0, count, wide.data());
+  return result;
+}
+OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1getIDsOfNames, 24);
+
+JNIEXPORT jobject JNICALL Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1invoke(
+    JNIEnv* env, jobject receiver, jlong dispatch, jlong dispid, jint lcid, jint flags,
+    jobjectArray args) {
+  IDispatch* target = ov_from_handle<IDispatch>(dispatch);
+  const jsize count = args != nullptr ? env->GetArrayLength(args) : 0;
+  ArgumentBlock block(count);
+  if (!block.ok()) {
+    ov_throw_java_lang(env, "OutOfMemoryError", "no memory for the call's arguments");
+    return nullptr;
+  }
+  for (jsize i = 0; i < count; ++i) {
+    OvLocalRef<jobject> arg(env, env->GetObjectArrayElement(args, i));
+    if (env->ExceptionCheck()) return nullptr;
+    // A null argument becomes VT_EMPTY.
+    if (!ov_java_to_variant(env, arg.get(), block.slot_for(i))) return nullptr;
+  }
+  DISPPARAMS params = block.params();
+  VARIANT result;
+  VariantInit(&result);
+  ExceptionRecord info;
+  UINT bad_argument = static_cast<UINT>(-1);
+  HRESULT hr = E_FAIL;
+  const bool returned = ov_av_guarded([&] {
+    hr = target->Invoke(dispid_of(dispid), IID_NULL, static_cast<LCID>(lcid),
+                        static_cast<WORD>(flags), &params, &result, info.get(), &bad_argument);
+  });
+  block.clear();
+  if (!returned) {
+    ov_clear_variant(&result, true);
+    ov_throw_dispatch_exception(env, "Access Violation");
+    return nullptr;
+  }
+  info.complete(hr);
+  if (!ov_check_hresult(env, hr, info.get())) {
+    ov_clear_variant(&result, true);
+    return nullptr;
+  }
+  jobject value = ov_variant_to_java(env, receiver, &result);
+  // An interface result now belongs to its wrapper, unless making the
+  // wrapper failed: then nobody took the reference over.
+  ov_clear_variant(&result, env->ExceptionCheck() == JNI_TRUE);
+  return value;
+}
+OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1invoke, 36);
+
+JNIEXPORT jboolean JNICALL Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1put(
+    JNIEnv* env, jobject, jlong dispatch, jlong dispid, jint lcid, jobject value) {
+  ArgumentBlock block(1);
+  if (!block.ok()) {
+    ov_throw_java_lang(env, "OutOfMemoryError", "no memory for the property value");
+    return JNI_FALSE;
+  }
+  VARIANT* argument = block.slot_for(0);
+  if (!ov_java_to_variant(env, value, argument)) return JNI_FALSE;
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS params = block.params();
+  params.rgdispidNamedArgs = &named;
+  params.cNamedArgs = 1;
+  // A Ref cell is put by reference; everything else, interface wrappers
+  // included, by value.
+  const WORD put_flags =
+      (argument->vt & VT_BYREF) != 0 ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT;
+  ExceptionRecord info;
+  UINT bad_argument = static_cast<UINT>(-1);
+  const HRESULT hr = ov_from_handle<IDispatch>(dispatch)->Invoke(
+      dispid_of(dispid), IID_NULL, static_cast<LCID>(lcid), put_flags, &params, nullptr, info.get(),
+      &bad_argument);
+  block.clear();
+  info.complete(hr);
+  return ov_check_hresult(env, hr, info.get()) ? JNI_TRUE : JNI_FALSE;
+}
+OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1put, 32);
+
+}  // extern "C"

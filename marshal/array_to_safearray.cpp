@@ -1,0 +1,281 @@
+#include "marshal/array_to_safearray.h"
+
+#include <cstddef>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <type_traits>
+
+#include "marshal/java_to_variant.h"
+#include "runtime/class_cache.h"
+#include "runtime/com_refs.h"
+#include "runtime/errors.h"
+#include "runtime/jni_refs.h"
+#include "runtime/wrappers.h"
+
+namespace {
+
+// A SAFEARRAY under construction; destroyed with its elements unless handed
+// over to the VARIANT.
+struct SafeArrayDestroyer {
+  void operator()(SAFEARRAY* psa) const { SafeArrayDestroy(psa); }
+};
+using OwnedSafeArray = std::unique_ptr<SAFEARRAY, SafeArrayDestroyer>;
+
+// The SAFEARRAY data locked for one pass (SafeArrayAccessData/UnaccessData).
+class LockedSafeArrayData {
+ public:
+  explicit LockedSafeArrayData(SAFEARRAY* psa) : psa_(psa), hr_(SafeArrayAccessData(psa, &data_)) {}
+  ~LockedSafeArrayData() {
+    if (SUCCEEDED(hr_)) SafeArrayUnaccessData(psa_);
+  }
+  LockedSafeArrayData(const LockedSafeArrayData&) = delete;
+  LockedSafeArrayData& operator=(const LockedSafeArrayData&) = delete;
+
+  HRESULT status() const { return hr_; }
+  void* get() const { return data_; }
+
+ private:
+  SAFEARRAY* psa_;
+  void* data_ = nullptr;
+  HRESULT hr_;
+};
+
+// Component class -> element type. A row holds when the component is the
+// row's class or a subclass of it, or the primitive class of the row. Tested
+// in order; Object catches every other reference type (arrays, Date ...).
+struct ElementTypeRow {
+  jclass OvClassCache::*java_class;
+  jclass OvClassCache::*primitive_class;  // null when the row has none
+  VARTYPE vt;
+};
+
+constexpr ElementTypeRow kElementTypeRows[] = {
+    {&OvClassCache::string, nullptr, VT_BSTR},
+    {&OvClassCache::booleanClass, &OvClassCache::booleanType, VT_BOOL},
+    {&OvClassCache::byteClass, &OvClassCache::byteType, VT_UI1},
+    {&OvClassCache::shortClass, &OvClassCache::shortType, VT_I2},
+    {&OvClassCache::integerClass, &OvClassCache::intType, VT_I4},
+    {&OvClassCache::longClass, &OvClassCache::longType, VT_I8},
+    {&OvClassCache::floatClass, &OvClassCache::floatType, VT_R4},
+    {&OvClassCache::doubleClass, &OvClassCache::doubleType, VT_R8},
+    {&OvClassCache::iDispatch, nullptr, VT_DISPATCH},
+    {&OvClassCache::iUnknown, nullptr, VT_UNKNOWN},
+    {&OvClassCache::refString, nullptr, VT_BYREF | VT_BSTR},
+    {&OvClassCache::refInt, nullptr, VT_BYREF | VT_I4},
+    {&OvClassCache::refByte, nullptr, VT_BYREF | VT_UI1},
+    {&OvClassCache::refShort, nullptr, VT_BYREF | VT_I2},
+    {&OvClassCache::refLong, nullptr, VT_BYREF | VT_I8},
+    {&OvClassCache::refDouble, nullptr, VT_BYREF | VT_R8},
+    {&OvClassCache::refFloat, nullptr, VT_BYREF | VT_R4},
+    {&OvClassCache::object, nullptr, VT_VARIANT},
+};
+
+// Element type of a primitive array -> its bulk copy.
+struct CopyRow {
+  VARTYPE vt;
+  int (*copy)(JNIEnv* env, jarray array, SAFEARRAY* psa);
+};
+
+constexpr CopyRow kCopyRows[] = {
+    {VT_BOOL,
+     [](JNIEnv* env, jarray a, SAFEARRAY* psa) {
+       return ov_copy_primitive_array(env, static_cast<jbooleanArray>(a), psa);
+     }},
+    {VT_UI1,
+     [](JNIEnv* env, jarray a, SAFEARRAY* psa) {
+       return ov_copy_primitive_array(env, static_cast<jbyteArray>(a), psa);
+     }},
+    {VT_I2,
+     [](JNIEnv* env, jarray a, SAFEARRAY* psa) {
+       return ov_copy_primitive_array(env, static_cast<jshortArray>(a), psa);
+     }},
+    {VT_I4,
+     [](JNIEnv* env, jarray a, SAFEARRAY* psa) {
+       return ov_copy_primitive_array(env, static_cast<jintArray>(a), psa);
+     }},
+    {VT_I8,
+     [](JNIEnv* env, jarray a, SAFEARRAY* psa) {
+       return ov_copy_primitive_array(env, static_cast<jlongArray>(a), psa);
+     }},
+    {VT_R4,
+     [](JNIEnv* env, jarray a, SAFEARRAY* psa) {
+       return ov_copy_primitive_array(env, static_cast<jfloatArray>(a), psa);
+     }},
+    {VT_R8,
+     [](JNIEnv* env, jarray a, SAFEARRAY* psa) {
+       return ov_copy_primitive_array(env, static_cast<jdoubleArray>(a), psa);
+     }},
+};
+
+int refuse_object(JNIEnv* env, jobject object, const char* format, int number = 0) {
+  OvMallocPtr<OLECHAR> text(ov_to_wide_string(env, object));
+  if (text) ov_throw_dispatch_exception(env, format, text.get(), number);
+  return 0;
+}
+
+// One region read and one pass over the locked data. Where the Java element
+// and the SAFEARRAY element have the same layout the region is read straight
+// into the locked data; booleans (1 byte in Java, a 16-bit VARIANT_BOOL in
+// the array) go through a buffer and are widened to 0 or 1.
+template <class Element, class ArrayT, class J>
+int copy_bulk(JNIEnv* env, ArrayT array, SAFEARRAY* psa,
+              void (JNIEnv::*read_region)(ArrayT, jsize, jsize, J*)) {
+  const auto count = static_cast<jsize>(psa->rgsabound[0].cElements);
+  if (count == 0) return 1;
+  constexpr bool same_layout = sizeof(Element) == sizeof(J) && !std::is_same_v<J, jboolean>;
+  OvMallocPtr<J> buffer;
+  if constexpr (!same_layout) {
+    // jsize is at most 2^31 - 1, so the byte size cannot overflow size_t on
+    // a 64-bit build; on a 32-bit one the guard asks for the impossible.
+    const auto n = static_cast<std::size_t>(count);
+    const std::size_t bytes = n <= std::numeric_limits<std::size_t>::max() / sizeof(J)
+                                  ? n * sizeof(J)
+                                  : std::numeric_limits<std::size_t>::max();
+    buffer.reset(static_cast<J*>(std::malloc(bytes)));
+    if (!buffer) {
+      ov_throw_java_lang(env, "OutOfMemoryError", "no memory to copy a Java array");
+      return 0;
+    }
+    (env->*read_region)(array, 0, count, buffer.get());
+    if (env->ExceptionCheck()) return 0;
+  }
+  LockedSafeArrayData data(psa);
+  if (FAILED(data.status())) {
+    ov_throw_dispatch_exception(env, "Failed to access the SAFEARRAY data (0x%x).",
+                                static_cast<unsigned>(data.status()));
+    return 0;
+  }
+  if constexpr (same_layout) {
+    (env->*read_region)(array, 0, count, static_cast<J*>(data.get()));
+    return env->ExceptionCheck() ? 0 : 1;
+  } else {
+    auto* out = static_cast<Element*>(data.get());
+    for (jsize i = 0; i < count; ++i) out[i] = buffer.get()[i] != 0 ? 1 : 0;
+    return 1;
+  }
+}
+
+}  // namespace
+
+int ov_copy_primitive_array(JNIEnv* env, jbooleanArray array, SAFEARRAY* psa) {
+  return copy_bulk<VARIANT_BOOL>(env, array, psa, &JNIEnv::GetBooleanArrayRegion);
+}
+int ov_copy_primitive_array(JNIEnv* env, jbyteArray array, SAFEARRAY* psa) {
+  return copy_bulk<BYTE>(env, array, psa, &JNIEnv::GetByteArrayRegion);
+}
+int ov_copy_primitive_array(JNIEnv* env, jshortArray array, SAFEARRAY* psa) {
+  return copy_bulk<SHORT>(env, array, psa, &JNIEnv::GetShortArrayRegion);
+}
+int ov_copy_primitive_array(JNIEnv* env, jintArray array, SAFEARRAY* psa) {
+  return copy_bulk<LONG>(env, array, psa, &JNIEnv::GetIntArrayRegion);
+}
+int ov_copy_primitive_array(JNIEnv* env, jlongArray array, SAFEARRAY* psa) {
+  return copy_bulk<LONGLONG>(env, array, psa, &JNIEnv::GetLongArrayRegion);
+}
+int ov_copy_primitive_array(JNIEnv* env, jfloatArray array, SAFEARRAY* psa) {
+  return copy_bulk<FLOAT>(env, array, psa, &JNIEnv::GetFloatArrayRegion);
+}
+int ov_copy_primitive_array(JNIEnv* env, jdoubleArray array, SAFEARRAY* psa) {
+  return copy_bulk<DOUBLE>(env, array, psa, &JNIEnv::GetDoubleArrayRegion);
+}
+
+VARTYPE ov_array_element_vartype(JNIEnv* env, jclass component) {
+  for (const ElementTypeRow& row : kElementTypeRows) {
+    if (env->IsAssignableFrom(component, ov_cache.*row.java_class) ||
+        (row.primitive_class != nullptr &&
+         ov_is_same_object(env, component, ov_cache.*row.primitive_class))) {
+      return row.vt;
+    }
+  }
+  refuse_object(env, component, "%s is not yet supported.");
+  return 0;
+}
+
+int ov_put_array_elements(JNIEnv* env, jobjectArray array, const SAFEARRAYBOUND& bound,
+                          SAFEARRAY* psa, VARTYPE element_type) {
+  for (ULONG i = 0; i < bound.cElements; ++i) {
+    OvLocalRef<jobject> element(env, env->GetObjectArrayElement(array, static_cast<jsize>(i)));
+    if (env->ExceptionCheck()) return 0;
+    // The new array is zero-filled: a null element stays the element type's
+    // empty value (VT_EMPTY, null BSTR, 0, null interface pointer).
+    if (!element) continue;
+    VARIANT temporary;
+    VariantInit(&temporary);
+    if (!ov_java_to_variant(env, element.get(), &temporary)) {
+      ov_clear_variant(&temporary, false);
+      if (!env->ExceptionCheck())
+        ov_throw_dispatch_exception(env, "Error on j2v-ing array element");
+      return 0;
+    }
+    LONG index = bound.lLbound + static_cast<LONG>(i);
+    // What SafeArrayPutElement takes for each element type; the array stores
+    // its own copy (a new BSTR, an AddRef'ed interface, a VariantCopy).
+    void* value;
+    switch (element_type) {
+      case VT_VARIANT:
+        value = &temporary;
+        break;
+      case VT_BSTR:
+        value = temporary.bstrVal;
+        break;
+      case VT_DISPATCH:
+      case VT_UNKNOWN:
+        value = temporary.punkVal;
+        break;
+      default:
+        value = &temporary.llVal;  // every number member starts the value union
+        break;
+    }
+    const HRESULT hr = SafeArrayPutElement(psa, &index, value);
+    ov_clear_variant(&temporary, false);
+    if (FAILED(hr)) {
+      ov_throw_dispatch_exception(env, "Error on putting safe array element");
+      return 0;
+    }
+  }
+  return 1;
+}
+
+int ov_make_array_variant(JNIEnv* env, jobject array, VARIANT* variant) {
+  OvLocalRef<jclass> array_class(env, env->GetObjectClass(array));
+  OvLocalRef<jclass> component(env, static_cast<jclass>(env->CallObjectMethod(
+                                        array_class.get(), ov_cache.getComponentType)));
+  if (env->ExceptionCheck()) return 0;
+  const VARTYPE element_type = ov_array_element_vartype(env, component.get());
+  if (element_type == 0) return 0;
+  const bool primitive = env->CallBooleanMethod(component.get(), ov_cache.isPrimitive);
+  if (env->ExceptionCheck()) return 0;
+
+  SAFEARRAYBOUND bound;
+  bound.cElements = static_cast<ULONG>(env->GetArrayLength(static_cast<jarray>(array)));
+  bound.lLbound = 0;
+  // No array for the by-reference element types (the platform makes none)
+  // or when memory runs out.
+  OwnedSafeArray psa(SafeArrayCreate(element_type, 1, &bound));
+  if (!psa) {
+    ov_throw_dispatch_exception(env, "Cannot create a SAFEARRAY of VARTYPE 0x%x with %d elements.",
+                                static_cast<unsigned>(element_type),
+                                static_cast<int>(bound.cElements));
+    return 0;
+  }
+
+  if (primitive) {
+    const VARTYPE base = element_type & VT_TYPEMASK;
+    const CopyRow* found = nullptr;
+    for (const CopyRow& row : kCopyRows) {
+      if (row.vt == base) found = &row;
+    }
+    if (found == nullptr) {
+      return refuse_object(
+          env, array, "%s is not yet supported (ov_make_array_variant). VARTYPE=%d", element_type);
+    }
+    if (!found->copy(env, static_cast<jarray>(array), psa.get())) return 0;
+  } else if (!ov_put_array_elements(env, static_cast<jobjectArray>(array), bound, psa.get(),
+                                    element_type)) {
+    return 0;
+  }
+  variant->vt = static_cast<VARTYPE>(element_type | VT_ARRAY);
+  variant->parray = psa.release();
+  return 1;
+}

@@ -1,0 +1,29 @@
+// Java value -> VARIANT, and the one routine that releases the VARIANTs the
+// bridge builds or receives.
+//
+// The VARIANT type follows from the Java class of the value alone (the row
+// table in java_to_variant.cpp). What a produced VARIANT holds and who owns it:
+//   BSTR, SAFEARRAY            the VARIANT (freed by ov_clear_variant)
+//   VT_DISPATCH, VT_UNKNOWN    the Java wrapper: borrowed, no AddRef
+//   VT_BYREF cell pointer      the RefContainer cell (never touched)
+//   numbers, dates, VT_ERROR   inline
+#pragma once
+
+#include <jni.h>
+
+#include "platform/com_platform.h"
+
+// Fills variant (an initialised, empty VARIANT) from value. 1 on success; 0
+// with a Java exception pending and variant's vt unchanged, so clearing it is
+// harmless. A null value gives VT_EMPTY; arrays go to ov_make_array_variant.
+int ov_java_to_variant(JNIEnv* env, jobject value, VARIANT* variant);
+
+// Releases what variant owns. With clear_interfaces false a VARIANT of type
+// exactly VT_DISPATCH or VT_UNKNOWN is left alone (its pointer belongs to a
+// Java wrapper); everything else goes through VariantClear. Always 1.
+int ov_clear_variant(VARIANT* variant, bool clear_interfaces);
+
+// Stores a java.util.Date as an OLE date: wall-clock time in the shared
+// calendar's time zone. 1 on success; 0 with a DispatchException pending when
+// the date lies outside the range of the OLE date type (variant unchanged).
+int ov_date_to_variant_time(JNIEnv* env, jobject date, VARIANT* variant);

@@ -1,0 +1,26 @@
+// VARIANT -> Java value: the one road by which what COM hands back reaches
+// Java (call results, event arguments, elements of VARIANT arrays).
+//
+// Scalars become new boxed objects (the constructor table in
+// variant_to_java.cpp), strings Strings, dates java.util.Dates, interface
+// pointers Java wrappers made on the receiver, arrays Java arrays (through
+// ov_safearray_to_java). Everything else is refused with a
+// DispatchVariant2JavaException that carries a copy of the VARIANT.
+#pragma once
+
+#include <jni.h>
+
+#include "platform/com_platform.h"
+
+// Returns a new local reference or null. Null without an exception pending is
+// a legitimately null value (VT_EMPTY, VT_NULL, a null interface pointer, a
+// date the platform cannot split); null with one pending is a refusal. The
+// VARIANT is only read. An interface pointer passes to the new wrapper
+// without AddRef: the caller then clears the VARIANT with
+// ov_clear_variant(variant, false).
+jobject ov_variant_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant);
+
+// A java.util.Date for an OLE date read as wall-clock time in the shared
+// calendar's time zone; null (no exception) when the platform cannot split
+// the date.
+jobject ov_variant_time_to_date(JNIEnv* env, DATE date);
