@@ -122,7 +122,11 @@ TEST_F(DispatchNativesTest, FailuresBecomeDispatchExceptions) {
        {java_string(env, u"later")},
        "Failed(0x80020009), FACILITY:2, CODE:9. deferred: later"},
       {"S_FALSE", sa::kSFalse, {}, "S_FALSE is returned."},
-      {"access violation", sa::kCrash, {}, "Access Violation"},
+      // A string and an array argument: both must be freed after the fault.
+      {"access violation",
+       sa::kCrash,
+       {java_string(env, u"cleared"), env->NewIntArray(3)},
+       "Access Violation"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -76,10 +76,15 @@ std::string describe(JNIEnv* env, jthrowable t, bool with_class) {
   jmethodID get_message = env->GetMethodID(throwable, "getMessage", "()Ljava/lang/String;");
   jmethodID get_name = env->GetMethodID(cls_class, "getName", "()Ljava/lang/String;");
   auto message = static_cast<jstring>(env->CallObjectMethod(t, get_message));
+  if (env->ExceptionCheck()) {
+    env->ExceptionClear();
+    message = nullptr;
+  }
   std::string text = ov_test_utf8(env, message);
   if (with_class) {
     jclass cls = env->GetObjectClass(t);
     auto name = static_cast<jstring>(env->CallObjectMethod(cls, get_name));
+    if (env->ExceptionCheck()) env->ExceptionClear();
     text = ov_test_utf8(env, name) + ": " + text;
     env->DeleteLocalRef(name);
     env->DeleteLocalRef(cls);

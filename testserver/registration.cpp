@@ -1,0 +1,151 @@
+// Registration of the sample classes: the class objects on the calling
+// thread and the Running instance in the running object table.
+#include <array>
+#include <mutex>
+
+#include "testserver/automation_object.h"
+#include "testserver/class_factory.h"
+#include "testserver/faulty_release.h"
+#include "testserver/sample_server.h"
+#include "testserver/simple_object.h"
+
+extern "C" {
+// {5E1A0000-0000-4A11-9000-0000000000NN}
+const CLSID CLSID_SampleCounter = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x01}};
+const CLSID CLSID_SampleLocalOnly = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x02}};
+const CLSID CLSID_SampleRunning = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x03}};
+const CLSID CLSID_SampleMoniker = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x04}};
+const CLSID CLSID_SampleFaultyRelease = {
+    0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x05}};
+const CLSID CLSID_SampleAutomation = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x06}};
+}
+
+namespace {
+
+struct ClassEntry {
+  const CLSID* clsid;
+  ClassFactory::Creator creator;
+  DWORD context;
+  DWORD flags;
+};
+
+// REGCLS_MULTIPLEUSE with CLSCTX_LOCAL_SERVER registers the class for
+// CLSCTX_INPROC_SERVER as well; REGCLS_MULTI_SEPARATE keeps LocalOnly out of
+// reach of in-process requests.
+const ClassEntry kClasses[] = {
+    {&CLSID_SampleCounter, SimpleObject::create<SimpleKind::kCounter>, CLSCTX_INPROC_SERVER,
+     REGCLS_MULTIPLEUSE},
+    {&CLSID_SampleLocalOnly, SimpleObject::create<SimpleKind::kLocalOnly>, CLSCTX_LOCAL_SERVER,
+     REGCLS_MULTI_SEPARATE},
+    {&CLSID_SampleMoniker, SimpleObject::create<SimpleKind::kMoniker>, CLSCTX_INPROC_SERVER,
+     REGCLS_MULTIPLEUSE},
+    {&CLSID_SampleFaultyRelease, FaultyRelease::create, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE},
+    {&CLSID_SampleAutomation, AutomationObject::create, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE},
+};
+constexpr size_t kClassCount = sizeof(kClasses) / sizeof(kClasses[0]);
+
+// Index of the Counter class object, whose created-count is reported.
+constexpr size_t kCounterClass = 0;
+
+// What a registration holds; every member is released by revoke().
+class Registration {
+ public:
+  Registration() = default;
+  Registration(const Registration&) = delete;
+  Registration& operator=(const Registration&) = delete;
+
+  bool active() const { return active_; }
+
+  HRESULT register_all() {
+    active_ = true;
+    for (size_t i = 0; i < kClassCount; ++i) {
+      factories_[i] = new ClassFactory(kClasses[i].creator);
+      const HRESULT hr = CoRegisterClassObject(
+          *kClasses[i].clsid, factories_[i], kClasses[i].context, kClasses[i].flags, &cookies_[i]);
+      if (FAILED(hr)) {
+        revoke();
+        return hr;
+      }
+    }
+    running_ = new SimpleObject(SimpleKind::kRunning, Accounting::kRegistrationOwned);
+    running_->AddRef();
+    const HRESULT hr =
+        RegisterActiveObject(running_, CLSID_SampleRunning, ACTIVEOBJECT_STRONG, &running_cookie_);
+    if (FAILED(hr)) {
+      revoke();
+      return hr;
+    }
+    return S_OK;
+  }
+
+  void revoke() {
+    if (running_cookie_ != 0) RevokeActiveObject(running_cookie_, nullptr);
+    running_cookie_ = 0;
+    if (running_ != nullptr) running_->Release();
+    running_ = nullptr;
+    for (size_t i = 0; i < kClassCount; ++i) {
+      if (cookies_[i] != 0) CoRevokeClassObject(cookies_[i]);
+      cookies_[i] = 0;
+      if (factories_[i] != nullptr) {
+        retired_counter_created_ += i == kCounterClass ? factories_[i]->created() : 0;
+        factories_[i]->Release();
+      }
+      factories_[i] = nullptr;
+    }
+    active_ = false;
+  }
+
+  long counter_created() const {
+    const ClassFactory* counter = factories_[kCounterClass];
+    return retired_counter_created_ + (counter != nullptr ? counter->created() : 0);
+  }
+
+ private:
+  bool active_ = false;
+  std::array<ClassFactory*, kClassCount> factories_{};
+  std::array<DWORD, kClassCount> cookies_{};
+  SimpleObject* running_ = nullptr;
+  DWORD running_cookie_ = 0;
+  long retired_counter_created_ = 0;
+};
+
+std::mutex g_mutex;
+
+// Never destroyed: at process exit the COM runtime may be gone already, so
+// only an explicit sample_server_revoke releases what a registration holds.
+Registration& registration() {
+  static Registration* instance = new Registration();
+  return *instance;
+}
+
+}  // namespace
+
+HRESULT sample_server_register() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (registration().active()) return S_FALSE;
+  return registration().register_all();
+}
+
+void sample_server_revoke() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  registration().revoke();
+}
+
+long sample_server_live_objects() {
+  return live_object_count();
+}
+
+long sample_server_counter_created() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return registration().counter_created();
+}
+
+ULONG sample_ref_count(IUnknown* object) {
+  if (object == nullptr) return 0;
+  object->AddRef();
+  return object->Release();
+}
+
+void sample_server_set_faulty_release_armed(bool armed) {
+  set_faulty_release_armed(armed);
+}

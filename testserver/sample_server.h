@@ -1,0 +1,205 @@
+// Sample COM server used by the demo and the tests: a handful of classes
+// registered on the calling thread through CoRegisterClassObject, each built
+// to make one behaviour of a COM client observable.
+//
+// Classes (CLSID {5E1A0000-0000-4A11-9000-0000000000NN}):
+//   01 Counter        creatable in-process; IUnknown + IDispatch, anything else
+//                     E_NOINTERFACE. Members: RefCount (DISPID 1, get),
+//                     Kind (DISPID 2, get, "Counter").
+//   02 LocalOnly      registered for CLSCTX_LOCAL_SERVER only (REGCLS_MULTI_SEPARATE:
+//                     REGCLS_MULTIPLEUSE would add CLSCTX_INPROC_SERVER), so an
+//                     in-process request (CLSCTX_INPROC_SERVER) does not find it.
+//   03 Running        no class object: one instance is put in the running
+//                     object table under this CLSID (ACTIVEOBJECT_STRONG) by
+//                     sample_server_register and revoked by sample_server_revoke.
+//                     Its reference count depends on the runtime (Windows' table
+//                     marshals the object and holds more than one reference).
+//   04 Moniker        creatable in-process; reached through CoGetObject with
+//                     "new:{...}" (an instance) or "clsid:...:" (the class object).
+//   05 FaultyRelease  every Release raises an access violation after the count
+//                     has been updated (and the object freed when it reached 0),
+//                     so the fault never leaks the object. The fault can be
+//                     switched off with sample_server_set_faulty_release_armed.
+//   06 Automation     IDispatch over the member table below.
+//
+// Every object counts its own references (AddRef/Release return the new
+// count). Objects handed out to callers - anything created through a class
+// object, plus the objects Automation members return - add themselves to a
+// process-wide live-object count while they exist. The class objects and the
+// Running instance belong to the registration and are not counted, so
+// sample_server_live_objects() is 0 whenever no caller holds an object.
+#pragma once
+
+#include "platform/com_platform.h"
+
+#if defined(_WIN32)
+#if defined(OSTREL_TESTSERVER_BUILD)
+#define OSTREL_TESTSERVER_API __declspec(dllexport)
+#else
+#define OSTREL_TESTSERVER_API __declspec(dllimport)
+#endif
+#else
+#define OSTREL_TESTSERVER_API __attribute__((visibility("default")))
+#endif
+
+extern "C" {
+OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleCounter;
+OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleLocalOnly;
+OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleRunning;
+OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleMoniker;
+OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleFaultyRelease;
+OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleAutomation;
+}
+
+// Registers every class object on the calling thread (REGCLS_MULTIPLEUSE,
+// LocalOnly REGCLS_MULTI_SEPARATE) and
+// puts the Running instance in the running object table. The thread needs an
+// apartment (CoInitializeEx) first. Registering again while registered does
+// nothing and returns S_FALSE. On failure everything done so far is undone and
+// the failing HRESULT returned.
+OSTREL_TESTSERVER_API HRESULT sample_server_register();
+
+// Revokes the class objects and the running-object entry. Does nothing when
+// not registered.
+OSTREL_TESTSERVER_API void sample_server_revoke();
+
+// Number of live objects handed out (see above).
+OSTREL_TESTSERVER_API long sample_server_live_objects();
+
+// Number of objects the Counter class object has created since the process
+// started.
+OSTREL_TESTSERVER_API long sample_server_counter_created();
+
+// The reference count of an object, read as AddRef then Release.
+OSTREL_TESTSERVER_API ULONG sample_ref_count(IUnknown* object);
+
+// Arms (the default) or disarms the fault in FaultyRelease's Release.
+OSTREL_TESTSERVER_API void sample_server_set_faulty_release_armed(bool armed);
+
+// Automation members. Methods take DISPATCH_METHOD, getters
+// DISPATCH_PROPERTYGET, as a type library would declare them; the right flag
+// is required (DISP_E_MEMBERNOTFOUND otherwise). Parameter names resolve
+// through GetIDsOfNames to their position (0, 1, ...) and may be passed as
+// named arguments. Integer parameters accept any integral VARIANT type, VT_BOOL
+// and whole VT_R4/VT_R8, by value or by reference. Errors:
+// DISP_E_UNKNOWNNAME for unknown names, DISP_E_MEMBERNOTFOUND for unknown
+// DISPIDs or wrong flags, DISP_E_BADPARAMCOUNT for too many or too few
+// arguments, DISP_E_PARAMNOTOPTIONAL for a required argument passed as missing
+// (VT_ERROR DISP_E_PARAMNOTFOUND), DISP_E_PARAMNOTFOUND for an unknown named
+// argument, DISP_E_TYPEMISMATCH (puArgErr set) for an argument of the wrong
+// type, DISP_E_BADVARTYPE for a type a member has no sample for.
+namespace sample_automation {
+
+// Value (get, put, putref): the stored VARIANT. Put and putref store a copy of
+// the value (references dereferenced); get returns a copy. Starts VT_EMPTY.
+constexpr DISPID kValue = DISPID_VALUE;
+// Echo(value): a deep copy of the argument; a by-reference argument comes back
+// by value.
+constexpr DISPID kEcho = 1;
+// ReturnType(vt): a VARIANT of type vt holding the sample value listed in
+// sample_values below; DISP_E_BADVARTYPE for types without one.
+constexpr DISPID kReturnType = 2;
+// ReturnString(which): VT_BSTR variants, see sample_values::kStrings.
+constexpr DISPID kReturnString = 3;
+// MakeArray(vt, lb1, n1 [, lb2, n2 [, lb3, n3]]): VT_ARRAY|vt with those
+// bounds; the element at flat position k (first index fastest, so k = i1-lb1 +
+// n1 * (i2-lb2 + n2 * (i3-lb3))) holds: k+1 for numbers (VT_I1...VT_UINT, VT_R4,
+// VT_R8, VT_DATE, VT_CY as k+1 units, VT_DECIMAL k+1), VARIANT_TRUE for even k and
+// VARIANT_FALSE for odd k (VT_BOOL), "s<k>" (VT_BSTR), VT_I4 k+1 (VT_VARIANT),
+// scode 0x80040000+k (VT_ERROR), a new Counter (VT_DISPATCH, VT_UNKNOWN).
+// E_INVALIDARG for a negative count; DISP_E_BADVARTYPE for other element types.
+constexpr DISPID kMakeArray = 4;
+// MakeSafeArrayVariant(n): a VARIANT whose vt is VT_SAFEARRAY (27) - a type a
+// VARIANT never legally carries - with parray a 1-D VT_I4 array (lb 0, n
+// elements k+1). VariantClear refuses the type, so whoever rejects it must
+// SafeArrayDestroy the parray itself.
+constexpr DISPID kMakeSafeArrayVariant = 5;
+// MakeDispatchArray(): VT_ARRAY|VT_VARIANT, 1-D, lb 0, 3 elements:
+// [VT_I4 1, VT_DISPATCH a new Counter, VT_BSTR "s2"].
+constexpr DISPID kMakeDispatchArray = 6;
+// MakeJaggedArray(): VT_ARRAY|VT_VARIANT, 1-D, lb 0, 3 elements; element i is
+// VT_ARRAY|VT_I4 1-D lb 0 with i+1 elements 1..i+1: [[1], [1,2], [1,2,3]].
+constexpr DISPID kMakeJaggedArray = 7;
+// SetRef(ref, value): writes value through ref, which must be VT_BYREF with
+// VT_I2, VT_I4, VT_UI1, VT_I8, VT_R4, VT_R8, VT_BOOL (value converted; integral
+// targets need an integral value), VT_BSTR (value must be a string: the old
+// BSTR is freed and a new one stored) or VT_VARIANT (the old content cleared, a
+// copy of value stored). Other ref types: DISP_E_TYPEMISMATCH.
+constexpr DISPID kSetRef = 8;
+// Fail(description [, code]): returns DISP_E_EXCEPTION with EXCEPINFO
+// bstrSource kExceptionSource, bstrDescription = description and, when code is
+// in 1..65535, wCode = code and scode 0; otherwise scode = code (default
+// E_FAIL) and wCode 0. Works with a null EXCEPINFO too.
+constexpr DISPID kFail = 9;
+// FailDeferred(description): DISP_E_EXCEPTION with an EXCEPINFO still to be
+// completed: wCode and scode 0, no bstrSource, bstrDescription = description,
+// pfnDeferredFillIn set. Calling pfnDeferredFillIn sets scode E_FAIL and
+// bstrSource, turns the description into "deferred: <description>" and clears
+// pfnDeferredFillIn.
+constexpr DISPID kFailDeferred = 10;
+// SFalse(): returns S_FALSE with result VT_I4 1.
+constexpr DISPID kSFalse = 11;
+// Crash([a [, b [, c]]]): an access violation inside Invoke (recorded in
+// LastCall first); the optional arguments are ignored, so a caller can show
+// that what it passed is still cleared after the fault.
+constexpr DISPID kCrash = 12;
+// LastCall (get): the previous Invoke as "dispid=<d> flags=<f> cArgs=<n>
+// cNamed=<m> named=<ids> vt=<vts>" where ids are rgdispidNamedArgs and vts the
+// vt of each rgvarg entry, both comma-separated in storage order (rgvarg[0]
+// first), empty when none; e.g. "dispid=0 flags=4 cArgs=1 cNamed=1 named=-3
+// vt=3". Every Invoke is recorded, failing ones and unknown DISPIDs included,
+// except reads of LastCall itself. "" before the first call.
+constexpr DISPID kLastCall = 13;
+// RefCount (get): the object's reference count at the start of the call.
+constexpr DISPID kRefCount = 14;
+// Item(index) (get, put): ten stored VARIANT slots, index 0..9
+// (DISP_E_BADINDEX otherwise); put takes the value as the DISPID_PROPERTYPUT
+// named argument like Value.
+constexpr DISPID kItem = 15;
+// ReturnNullPointer(vt): VT_DISPATCH, VT_UNKNOWN or VT_BSTR holding a null
+// pointer; DISP_E_BADVARTYPE for other types.
+constexpr DISPID kReturnNullPointer = 16;
+// _NewEnum (method or get): the VT_BSTR "enum".
+constexpr DISPID kNewEnum = DISPID_NEWENUM;
+
+}  // namespace sample_automation
+
+// Values the Automation members return.
+namespace sample_values {
+
+// ReturnType(vt), the types a bridge is expected to convert:
+//   VT_EMPTY, VT_NULL: no value.
+constexpr SHORT kI2 = -1234;                           // VT_I2
+constexpr LONG kI4 = -123456789;                       // VT_I4
+constexpr float kR4 = 1.5f;                            // VT_R4
+constexpr double kR8 = -2.25;                          // VT_R8
+constexpr double kDate = 36965.0 + 37230.0 / 86400.0;  // VT_DATE, 2001-03-15 10:20:30
+constexpr const char* kBstr = "sample";                // VT_BSTR
+// VT_DISPATCH: a new Counter; VT_UNKNOWN: a new Counter's IUnknown.
+constexpr SCODE kError = static_cast<SCODE>(0x80004005);  // VT_ERROR (E_FAIL)
+constexpr VARIANT_BOOL kBool = VARIANT_TRUE;              // VT_BOOL
+constexpr signed char kI1 = -12;                          // VT_I1
+constexpr unsigned char kUI1 = 200;                       // VT_UI1
+constexpr unsigned short kUI2 = 60000;                    // VT_UI2
+constexpr ULONG kUI4 = 4000000000u;                       // VT_UI4
+constexpr LONGLONG kI8 = -1234567890123LL;                // VT_I8
+constexpr INT kInt = -42;                                 // VT_INT
+constexpr UINT kUInt = 3000000000u;                       // VT_UINT
+// ReturnType(vt), types a bridge is expected to refuse:
+constexpr LONGLONG kCyInt64 = 12345678;  // VT_CY, 1234.5678
+// VT_DECIMAL: 1.5 (Lo64 15, scale 1, sign 0).
+constexpr ULONGLONG kUI8 = 18000000000000000000ull;  // VT_UI8
+constexpr LONG kByRefI4 = 77;                        // VT_I4|VT_BYREF -> member holding 77
+// VT_VARIANT|VT_BYREF -> member VARIANT holding VT_I4 kByRefI4.
+
+// ReturnString(which), as UTF-16 code units:
+//   0: "" (an allocated BSTR of length 0)
+//   1: a null BSTR
+//   2: "a\0b" (length 3, embedded zero)
+//   3: "\u00e4\u00f6\u00fc\u20ac\U0001D11E" (length 6: a surrogate pair last)
+constexpr int kStrings = 4;
+
+// Fail's EXCEPINFO bstrSource.
+constexpr const char* kExceptionSource = "OstrelTestServer.Automation";
+
+}  // namespace sample_values
