@@ -1,0 +1,33 @@
+// Test accounting of the portable runtime: live object counts and control
+// over the answers of dialogs that have no window here.
+#pragma once
+
+#include <stddef.h>
+
+#define OLEPORT_TESTING_API __attribute__((visibility("default")))
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// BSTRs allocated and not yet freed.
+OLEPORT_TESTING_API long oleport_live_bstr_count(void);
+// SAFEARRAY descriptors allocated and not yet destroyed.
+OLEPORT_TESTING_API long oleport_live_safearray_count(void);
+// Entries in the process-wide class table.
+OLEPORT_TESTING_API long oleport_registered_class_count(void);
+// Entries in the running object table.
+OLEPORT_TESTING_API long oleport_running_object_count(void);
+
+// Makes every following MessageBoxW return `answer` (an ID* value) without
+// looking at its style; 0 restores the default-button behaviour.
+OLEPORT_TESTING_API void oleport_set_message_box_answer(int answer);
+// Number of MessageBoxW calls so far.
+OLEPORT_TESTING_API long oleport_message_box_count(void);
+// Copies the last "caption: text" line (UTF-8, no newline) into `buffer`,
+// truncated and terminated to `size`; returns the full length in bytes.
+OLEPORT_TESTING_API size_t oleport_last_message_box(char* buffer, size_t size);
+
+#ifdef __cplusplus
+}
+#endif

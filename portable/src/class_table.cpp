@@ -1,0 +1,73 @@
+// CoRegisterClassObject/CoRevokeClassObject and the activation functions
+// that look the table up: CoGetClassObject and CoCreateInstance.
+#include "class_table.h"
+
+#include "apartment.h"
+#include "oleport_testing.h"
+#include "registration_table.h"
+
+namespace {
+
+oleport::RegistrationTable& table() {
+  static oleport::RegistrationTable instance;
+  return instance;
+}
+
+}  // namespace
+
+namespace oleport {
+
+void revoke_class_objects_of(DWORD thread) {
+  release_all(table().remove_registered_by(thread));
+}
+
+}  // namespace oleport
+
+HRESULT WINAPI CoRegisterClassObject(REFCLSID rclsid, LPUNKNOWN pUnk, DWORD dwClsContext,
+                                     DWORD flags, LPDWORD lpdwRegister) {
+  if (pUnk == nullptr || lpdwRegister == nullptr) return E_INVALIDARG;
+  *lpdwRegister = 0;
+  if (!oleport::current_thread_in_apartment()) return CO_E_NOTINITIALIZED;
+  // REGCLS flags only matter to out-of-process clients.
+  static_cast<void>(flags);
+  bool already = false;
+  *lpdwRegister = table().add(rclsid, pUnk, dwClsContext, GetCurrentThreadId(), already);
+  return S_OK;
+}
+
+HRESULT WINAPI CoRevokeClassObject(DWORD dwRegister) {
+  IUnknown* object = table().remove(dwRegister);
+  if (object == nullptr) return E_INVALIDARG;
+  object->Release();
+  return S_OK;
+}
+
+HRESULT WINAPI CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, COSERVERINFO* /*info*/,
+                                REFIID riid, LPVOID* ppv) {
+  if (ppv == nullptr) return E_INVALIDARG;
+  *ppv = nullptr;
+  if (!oleport::current_thread_in_apartment()) return CO_E_NOTINITIALIZED;
+  IUnknown* object = table().find(rclsid, dwClsContext);
+  if (object == nullptr) return REGDB_E_CLASSNOTREG;
+  const HRESULT hr = object->QueryInterface(riid, ppv);
+  object->Release();
+  return hr;
+}
+
+HRESULT WINAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext,
+                                REFIID riid, LPVOID* ppv) {
+  if (ppv == nullptr) return E_POINTER;
+  *ppv = nullptr;
+  IClassFactory* factory = nullptr;
+  HRESULT hr = CoGetClassObject(rclsid, dwClsContext, nullptr, IID_IClassFactory,
+                                reinterpret_cast<void**>(&factory));
+  if (FAILED(hr)) return hr;
+  hr = factory->CreateInstance(pUnkOuter, riid, ppv);
+  factory->Release();
+  if (FAILED(hr)) *ppv = nullptr;
+  return hr;
+}
+
+long oleport_registered_class_count(void) {
+  return table().size();
+}
