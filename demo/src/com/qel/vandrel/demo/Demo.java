@@ -2,13 +2,18 @@ package com.qel.vandrel.demo;
 
 import com.qel.vandrel.com.win32.ClsCtx;
 import com.qel.vandrel.com.win32.ComService;
+import com.qel.vandrel.com.win32.DispatchException;
 import com.qel.vandrel.com.win32.IDispatch;
 import com.qel.vandrel.com.win32.IUnknown;
+import com.qel.vandrel.com.win32.RefInt;
+import com.qel.vandrel.com.win32.RefString;
 import com.qel.vandrel.testserver.TestServer;
+import java.util.Arrays;
 
 /**
  * A walk through the Java API against the sample COM server: initialise COM, create objects three
- * ways, query an interface, count references, release one later, and check nothing is left.
+ * ways, query an interface, count references, release one later, make automation calls (methods,
+ * properties, arrays, by-reference results, errors), and check nothing is left.
  */
 public final class Demo {
   private Demo() {}
@@ -63,6 +68,8 @@ public final class Demo {
         say("wrapped %s, live objects: %d (only the new Counter)", nextDispatch, live);
       }
 
+      failures += automation();
+
       long left = TestServer.liveObjects();
       failures += expect(left == 0, "no object left");
       say("all wrappers closed, live objects: %d", left);
@@ -70,6 +77,49 @@ public final class Demo {
     }
     say("COM uninitialised; %s", failures == 0 ? "everything as expected" : failures + " failed");
     System.exit(failures == 0 ? 0 : 1);
+  }
+
+  /** Late-bound calls on the sample Automation object; returns the number of failed checks. */
+  private static int automation() {
+    int failures = 0;
+    try (IDispatch automation = ComService.createDispatch(TestServer.CLSID_AUTOMATION)) {
+      failures += expect(automation != null, "create the Automation object");
+      say("created Automation: %s", automation);
+
+      Object echoed = automation.invoke("Echo", "hello");
+      failures += expect("hello".equals(echoed), "Echo returns its argument");
+      say("Echo(\"hello\") = %s", echoed);
+
+      automation.put("Value", 42);
+      Object value = automation.get("Value");
+      failures += expect(Integer.valueOf(42).equals(value), "Value reads back what was put");
+      say("put Value = 42, get Value = %s", value);
+
+      int[] numbers = (int[]) automation.invoke("Echo", (Object) new int[] {3, 1, 4});
+      failures += expect(Arrays.equals(new int[] {3, 1, 4}, numbers), "an int[] round trip");
+      say("Echo(int[] {3, 1, 4}) = %s", Arrays.toString(numbers));
+      int[] made = (int[]) automation.invoke("MakeArray", 3 /* VT_I4 */, 1, 5);
+      failures += expect(made.length == 5 && made[0] == 1, "MakeArray(VT_I4, 1, 5)");
+      say("MakeArray(VT_I4, lower bound 1, 5 elements) = %s", Arrays.toString(made));
+
+      try (RefInt number = new RefInt();
+          RefString text = new RefString("old")) {
+        automation.invoke("SetRef", number, 7);
+        automation.invoke("SetRef", text, "new");
+        failures += expect(number.get() == 7, "SetRef writes a RefInt");
+        failures += expect("new".equals(text.get()), "SetRef replaces the string of a RefString");
+        say("SetRef wrote RefInt = %d and RefString \"old\" -> \"%s\"", number.get(), text.get());
+      }
+
+      try {
+        automation.invoke("Fail", "the sample failed on purpose");
+        failures += expect(false, "Fail throws");
+      } catch (DispatchException e) {
+        say("Fail threw %s: %s", e.getClass().getSimpleName(), e.getMessage());
+      }
+    }
+    say("Automation closed, live objects: %d", TestServer.liveObjects());
+    return failures;
   }
 
   private static int expect(boolean condition, String what) {
