@@ -49,13 +49,14 @@ jobject ov_fields_to_date(JNIEnv* env, jint year, jint month, jint day, jint hou
 }
 
 void ov_date_to_fields(JNIEnv* env, jobject date, jint fields[7]) {
-  const jint numbers[7] = {ov_cache.fieldYear,   ov_cache.fieldMonth,  ov_cache.fieldDayOfMonth,
-                           ov_cache.fieldHourOfDay, ov_cache.fieldMinute, ov_cache.fieldSecond,
+  const jint numbers[7] = {ov_cache.fieldYear,       ov_cache.fieldMonth,  ov_cache.fieldDayOfMonth,
+                           ov_cache.fieldHourOfDay,  ov_cache.fieldMinute, ov_cache.fieldSecond,
                            ov_cache.fieldMillisecond};
   std::lock_guard<std::mutex> lock(calendar_mutex);
   env->CallVoidMethod(shared_calendar, ov_cache.calendarSetTime, date);
   for (int i = 0; i < 7; ++i) {
-    fields[i] = env->ExceptionCheck() ? 0 : env->CallIntMethod(shared_calendar, ov_cache.calendarGet,
-                                                               numbers[i]);
+    fields[i] = env->ExceptionCheck()
+                    ? 0
+                    : env->CallIntMethod(shared_calendar, ov_cache.calendarGet, numbers[i]);
   }
 }

@@ -115,8 +115,12 @@ struct FieldRow {
   jint OvClassCache::*entry;
 };
 constexpr FieldRow kCalendarFields[] = {
-    {"YEAR", &C::fieldYear},       {"MONTH", &C::fieldMonth},   {"DAY_OF_MONTH", &C::fieldDayOfMonth},
-    {"HOUR_OF_DAY", &C::fieldHourOfDay}, {"MINUTE", &C::fieldMinute}, {"SECOND", &C::fieldSecond},
+    {"YEAR", &C::fieldYear},
+    {"MONTH", &C::fieldMonth},
+    {"DAY_OF_MONTH", &C::fieldDayOfMonth},
+    {"HOUR_OF_DAY", &C::fieldHourOfDay},
+    {"MINUTE", &C::fieldMinute},
+    {"SECOND", &C::fieldSecond},
     {"MILLISECOND", &C::fieldMillisecond},
 };
 #undef OV_PKG
@@ -220,7 +224,8 @@ OLECHAR* ov_to_wide_string(JNIEnv* env, jobject object) {
                            static_cast<jstring>(env->CallObjectMethod(object, ov_cache.toString)));
   if (env->ExceptionCheck()) return nullptr;
   if (!text) {
-    ov_throw_java_lang(env, "NullPointerException", "toString() returned null for a value passed to COM");
+    ov_throw_java_lang(env, "NullPointerException",
+                       "toString() returned null for a value passed to COM");
     return nullptr;
   }
   OvStringChars chars(env, text.get());

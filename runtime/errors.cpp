@@ -47,9 +47,9 @@ VARIANT* copy_for_java(const VARIANT* variant) {
   // (a by-reference or plain value, or a type VariantClear refuses).
   const VARTYPE vt = variant->vt;
   const VARTYPE base = vt & VT_TYPEMASK;
-  const bool owns = (vt & VT_BYREF) == 0 &&
-                    ((vt & VT_ARRAY) != 0 || base == VT_BSTR || base == VT_DISPATCH ||
-                     base == VT_UNKNOWN || base == VT_RECORD);
+  const bool owns =
+      (vt & VT_BYREF) == 0 && ((vt & VT_ARRAY) != 0 || base == VT_BSTR || base == VT_DISPATCH ||
+                               base == VT_UNKNOWN || base == VT_RECORD);
   if (!owns) std::memcpy(block, variant, sizeof(VARIANT));
   return block;
 }
@@ -70,9 +70,10 @@ int ov_format_message(jchar* out, const char* format, va_list args) {
       case 'd': {
         const std::int32_t value = va_arg(args, std::int32_t);
         if (value < 0) w.put('-');
-        put_unsigned(w, value < 0 ? 0u - static_cast<std::uint32_t>(value)
-                                  : static_cast<std::uint32_t>(value),
-                     10);
+        put_unsigned(
+            w,
+            value < 0 ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value),
+            10);
         break;
       }
       case 's':
@@ -129,8 +130,8 @@ int ov_throw_conversion_exception(JNIEnv* env, const VARIANT* variant, const cha
       env->GetMethodID(ov_cache.conversionException, "<init>", "(Ljava/lang/String;J)V");
   OvLocalRef<jstring> message(env, init != nullptr ? env->NewString(buffer, count) : nullptr);
   OvLocalRef<jthrowable> exception(
-      env, message ? static_cast<jthrowable>(env->NewObject(ov_cache.conversionException, init,
-                                                            message.get(), handle))
+      env, message ? static_cast<jthrowable>(
+                         env->NewObject(ov_cache.conversionException, init, message.get(), handle))
                    : nullptr);
   if (!exception) {
     // Nobody took the block over.

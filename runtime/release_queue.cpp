@@ -95,7 +95,9 @@ int ov_release_queue_drain() {
   return 1;
 }
 
-int ov_release_queue_count() { return queue().count.load(std::memory_order_acquire); }
+int ov_release_queue_count() {
+  return queue().count.load(std::memory_order_acquire);
+}
 
 int ov_release_queue_capacity() {
   ReleaseQueue& q = queue();

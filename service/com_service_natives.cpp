@@ -35,8 +35,7 @@ bool class_id(JNIEnv* env, jstring text, const char* what, CLSID* clsid) {
 
 extern "C" {
 
-JNIEXPORT void JNICALL Java_com_qel_vandrel_com_win32_ComService__1initialize(JNIEnv* env,
-                                                                               jclass) {
+JNIEXPORT void JNICALL Java_com_qel_vandrel_com_win32_ComService__1initialize(JNIEnv* env, jclass) {
   if (!ov_init_class_cache(env)) return;
   if (!ov_release_queue_init()) return;
   const HRESULT hr = CoInitialize(nullptr);
@@ -44,8 +43,7 @@ JNIEXPORT void JNICALL Java_com_qel_vandrel_com_win32_ComService__1initialize(JN
 }
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1initialize, 8);
 
-JNIEXPORT void JNICALL Java_com_qel_vandrel_com_win32_ComService__1uninitialize(JNIEnv*,
-                                                                                 jclass) {
+JNIEXPORT void JNICALL Java_com_qel_vandrel_com_win32_ComService__1uninitialize(JNIEnv*, jclass) {
   ov_release_queue_drain();
   CoUninitialize();
 }
@@ -64,8 +62,8 @@ Java_com_qel_vandrel_com_win32_ComService__1coCreateInstance__Ljava_lang_String_
 OV_JNI_EXPORT_STDCALL(
     Java_com_qel_vandrel_com_win32_ComService__1coCreateInstance__Ljava_lang_String_2I, 16);
 
-JNIEXPORT jlong JNICALL Java_com_qel_vandrel_com_win32_ComService__1coGetObject(
-    JNIEnv* env, jclass, jstring display_name) {
+JNIEXPORT jlong JNICALL
+Java_com_qel_vandrel_com_win32_ComService__1coGetObject(JNIEnv* env, jclass, jstring display_name) {
   OvMallocPtr<OLECHAR> name = argument_text(env, display_name, "display name is null");
   if (!name) return 0;
   IUnknown* object = nullptr;
@@ -85,7 +83,7 @@ JNIEXPORT jlong JNICALL Java_com_qel_vandrel_com_win32_ComService__1getActiveObj
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1getActiveObject, 12);
 
 JNIEXPORT void JNICALL Java_com_qel_vandrel_com_win32_ComService__1releaseVariant(JNIEnv*, jclass,
-                                                                                   jlong handle) {
+                                                                                  jlong handle) {
   auto* block = ov_from_handle<VARIANT>(handle);
   if (block == nullptr) return;
   VariantClear(block);
@@ -94,9 +92,9 @@ JNIEXPORT void JNICALL Java_com_qel_vandrel_com_win32_ComService__1releaseVarian
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1releaseVariant, 16);
 
 JNIEXPORT jint JNICALL Java_com_qel_vandrel_com_win32_ComService__1messageBox(JNIEnv* env, jclass,
-                                                                               jstring text,
-                                                                               jstring caption,
-                                                                               jint style) {
+                                                                              jstring text,
+                                                                              jstring caption,
+                                                                              jint style) {
   OvMallocPtr<OLECHAR> text_chars = argument_text(env, text, "message box text is null");
   if (!text_chars) return 0;
   OvMallocPtr<OLECHAR> caption_chars = argument_text(env, caption, "message box caption is null");

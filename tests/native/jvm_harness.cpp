@@ -22,7 +22,8 @@ void create_vm() {
       std::string("-Djava.class.path=") + classpath,
       std::string("-Djava.library.path=") + libpath,
       "-Xcheck:jni",
-      "-XX:+AllowUserSignalHandlers",  // the access-violation guard chains in front of the VM's handlers
+      "-XX:+AllowUserSignalHandlers",  // the access-violation guard chains in front of the VM's
+                                       // handlers
       "-Xss2m",
   };
   std::vector<JavaVMOption> vm_options;

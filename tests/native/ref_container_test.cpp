@@ -50,18 +50,30 @@ TEST_F(RefContainerTest, NumericKindsOverlapLittleEndian) {
     jshort as_short;
     jint as_int;
   } cases[] = {
-      {"Int -2", [](JNIEnv* e, jlong c) { RC(setValueForInt)
-                                          (e, nullptr, c, -2); }, -2, -2, -2},
-      {"Long 300", [](JNIEnv* e, jlong c) { RC(setValueForLong)
-                                            (e, nullptr, c, 300); }, 44, 300,
-       300},
-      {"Short 0x1234", [](JNIEnv* e, jlong c) { RC(setValueForShort)
-                                                (e, nullptr, c, 0x1234); },
+      {"Int -2",
+       [](JNIEnv* e, jlong c) {
+         RC(setValueForInt)
+         (e, nullptr, c, -2);
+       },
+       -2, -2, -2},
+      {"Long 300",
+       [](JNIEnv* e, jlong c) {
+         RC(setValueForLong)
+         (e, nullptr, c, 300);
+       },
+       44, 300, 300},
+      {"Short 0x1234",
+       [](JNIEnv* e, jlong c) {
+         RC(setValueForShort)
+         (e, nullptr, c, 0x1234);
+       },
        0x34, 0x1234, 0x1234},
       {"VoidPtr 2^32+7",
-       [](JNIEnv* e, jlong c) { RC(setValueForVoidPtr)
-                                (e, nullptr, c, (jlong{1} << 32) + 7); }, 7,
-       7, 7},
+       [](JNIEnv* e, jlong c) {
+         RC(setValueForVoidPtr)
+         (e, nullptr, c, (jlong{1} << 32) + 7);
+       },
+       7, 7, 7},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

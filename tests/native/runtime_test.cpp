@@ -27,10 +27,8 @@ struct HandleCase {
 
 TEST(HandleRule, ThirtyTwoBitAddressesAreSignExtendedAndComeBackFromTheLowHalf) {
   const HandleCase cases[] = {
-      {0x00000000u, 0},
-      {0x00401000u, 0x00401000},
-      {0x7FFFFFFFu, 0x7FFFFFFF},
-      {0x80000000u, -2147483648LL},
+      {0x00000000u, 0},          {0x00401000u, 0x00401000},
+      {0x7FFFFFFFu, 0x7FFFFFFF}, {0x80000000u, -2147483648LL},
       {0xFFFF0010u, -65520},
   };
   for (const HandleCase& c : cases) {
@@ -163,9 +161,12 @@ TEST_F(RuntimeTest, RefillKeepsClassReferencesAndReadsCalendarFields) {
 
   jclass calendar = env->FindClass("java/util/Calendar");
   const std::pair<const char*, jint> fields[] = {
-      {"YEAR", ov_cache.fieldYear},         {"MONTH", ov_cache.fieldMonth},
-      {"DAY_OF_MONTH", ov_cache.fieldDayOfMonth}, {"HOUR_OF_DAY", ov_cache.fieldHourOfDay},
-      {"MINUTE", ov_cache.fieldMinute},     {"SECOND", ov_cache.fieldSecond},
+      {"YEAR", ov_cache.fieldYear},
+      {"MONTH", ov_cache.fieldMonth},
+      {"DAY_OF_MONTH", ov_cache.fieldDayOfMonth},
+      {"HOUR_OF_DAY", ov_cache.fieldHourOfDay},
+      {"MINUTE", ov_cache.fieldMinute},
+      {"SECOND", ov_cache.fieldSecond},
       {"MILLISECOND", ov_cache.fieldMillisecond},
   };
   for (const auto& [name, value] : fields) {
@@ -300,12 +301,14 @@ TEST_F(RuntimeTest, WrappingNullDispatchLeavesTheQueueButNullUnknownDrainsIt) {
 // A class path without RefDouble: initialisation stops at that lookup,
 // leaves the VM's error pending and does not initialise COM.
 TEST(MissingClass, InitializeLeavesLookupErrorPending) {
-  if (std::getenv("OSTREL_MISSING_CLASS_RUN") == nullptr) GTEST_SKIP() << "needs the partial class path";
+  if (std::getenv("OSTREL_MISSING_CLASS_RUN") == nullptr)
+    GTEST_SKIP() << "needs the partial class path";
   JNIEnv* env = ov_test_env();
   Java_com_qel_vandrel_com_win32_ComService__1initialize(env, nullptr);
-  EXPECT_EQ(ov_test_take_exception(env), "java.lang.NoClassDefFoundError: com/qel/vandrel/com/win32/RefDouble");
-  EXPECT_NE(ov_cache.refFloat, nullptr);   // filled before the missing one
-  EXPECT_EQ(ov_cache.object, nullptr);     // after it: untouched
+  EXPECT_EQ(ov_test_take_exception(env),
+            "java.lang.NoClassDefFoundError: com/qel/vandrel/com/win32/RefDouble");
+  EXPECT_NE(ov_cache.refFloat, nullptr);  // filled before the missing one
+  EXPECT_EQ(ov_cache.object, nullptr);    // after it: untouched
   // COM was not initialised on this thread by the failed start.
   IUnknown* object = nullptr;
   EXPECT_EQ(CoCreateInstance(CLSID_SampleCounter, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,

@@ -62,13 +62,16 @@ TEST_F(ComServiceTest, CreatesByClassIdentifierHonouringTheContext) {
 
 TEST_F(ComServiceTest, NullStringsThrowNullPointerException) {
   EXPECT_EQ(create(nullptr, CLSCTX_ALL), 0);
-  EXPECT_EQ(ov_test_take_exception(env), "java.lang.NullPointerException: class identifier is null");
+  EXPECT_EQ(ov_test_take_exception(env),
+            "java.lang.NullPointerException: class identifier is null");
   EXPECT_EQ(Java_com_qel_vandrel_com_win32_ComService__1coGetObject(env, nullptr, nullptr), 0);
   EXPECT_EQ(ov_test_take_exception(env), "java.lang.NullPointerException: display name is null");
   EXPECT_EQ(Java_com_qel_vandrel_com_win32_ComService__1getActiveObject(env, nullptr, nullptr), 0);
-  EXPECT_EQ(ov_test_take_exception(env), "java.lang.NullPointerException: class identifier is null");
-  EXPECT_EQ(Java_com_qel_vandrel_com_win32_ComService__1messageBox(env, nullptr, text("t"), nullptr, 0),
-            0);
+  EXPECT_EQ(ov_test_take_exception(env),
+            "java.lang.NullPointerException: class identifier is null");
+  EXPECT_EQ(
+      Java_com_qel_vandrel_com_win32_ComService__1messageBox(env, nullptr, text("t"), nullptr, 0),
+      0);
   EXPECT_EQ(ov_test_take_exception(env),
             "java.lang.NullPointerException: message box caption is null");
 }
@@ -98,8 +101,8 @@ TEST_F(ComServiceTest, FindsTheRunningObject) {
       Java_com_qel_vandrel_com_win32_ComService__1getActiveObject(env, nullptr, text(kRunning));
   ASSERT_NE(handle, 0);
   release(handle);
-  EXPECT_EQ(Java_com_qel_vandrel_com_win32_ComService__1getActiveObject(env, nullptr, text(kCounter)),
-            0);
+  EXPECT_EQ(
+      Java_com_qel_vandrel_com_win32_ComService__1getActiveObject(env, nullptr, text(kCounter)), 0);
   EXPECT_EQ(ov_test_take_exception(env), "");
 }
 
@@ -122,7 +125,7 @@ TEST_F(ComServiceTest, MessageBoxReturnsTheButtonPressed) {
   for (const auto& c : cases) {
     oleport_set_message_box_answer(c.answer);
     EXPECT_EQ(Java_com_qel_vandrel_com_win32_ComService__1messageBox(env, nullptr, text("Text"),
-                                                                      text("Caption"), c.style),
+                                                                     text("Caption"), c.style),
               c.expected);
   }
   oleport_set_message_box_answer(0);

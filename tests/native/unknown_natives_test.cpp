@@ -14,8 +14,8 @@ class UnknownNativesTest : public JvmTest {
  protected:
   void SetUp() override {
     JvmTest::SetUp();
-    receiver = env->AllocObject(
-        ov_test_find_class(env, "com/qel/vandrel/com/win32/impl/IUnknownImpl"));
+    receiver =
+        env->AllocObject(ov_test_find_class(env, "com/qel/vandrel/com/win32/impl/IUnknownImpl"));
   }
   IUnknown* create(const CLSID& clsid) {
     IUnknown* object = nullptr;
@@ -25,10 +25,12 @@ class UnknownNativesTest : public JvmTest {
     return object;
   }
   jint add_ref(IUnknown* p) {
-    return Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1addRef(env, receiver, ov_to_handle(p));
+    return Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1addRef(env, receiver,
+                                                                     ov_to_handle(p));
   }
   jint release(IUnknown* p) {
-    return Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1release(env, receiver, ov_to_handle(p));
+    return Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1release(env, receiver,
+                                                                      ov_to_handle(p));
   }
   jobject receiver = nullptr;
 };
