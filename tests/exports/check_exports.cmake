@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Compares a DLL's export table (objdump -p) with natives.txt.
 #   cmake -DOBJDUMP=... -DDLL=... -DNATIVES=... -DDECORATED=ON|OFF -P check_exports.cmake
 # DECORATED=ON expects _<name>@<bytes> (32-bit stdcall), OFF the plain name.
@@ -6,12 +7,10 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cannot read the export table of ${DLL}")
 endif()
 string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n(([ \t]+\\[[ 0-9]+\\] [^\n]*\n)*)" table "${dump}")
-string(REGEX MATCHALL "\\] [^\n]+" rows "${CMAKE_MATCH_1}")
-set(exported "")
-foreach(row IN LISTS rows)
-  string(SUBSTRING "${row}" 2 -1 name)
-  list(APPEND exported "${name}")
-endforeach()
+# Rows look like "\t[   3] name"; the brackets must go before the text is
+# read as a list.
+string(REGEX REPLACE "[ \t]+\\[[ 0-9]+\\] ([^\n]*)\n" "\\1;" exported "${CMAKE_MATCH_1}")
+list(REMOVE_ITEM exported "")
 
 file(STRINGS ${NATIVES} lines REGEX "^Java_")
 set(expected "")
