@@ -3,13 +3,15 @@
 # server, the 32- and 64-bit Windows cross builds) and runs every test
 # through ctest: native tests in an embedded JVM, Java tests, the platform
 # conformance cases on Linux and under Wine, the guard tests and the export
-# tables of the Windows DLLs.
+# tables of the Windows DLLs. The native, conformance and guard suites then
+# run again in the AddressSanitizer/UndefinedBehaviorSanitizer build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/setup.sh
 ostrel_setup full
-for preset in mingw32 mingw64 linux; do
+for preset in mingw32 mingw64 linux asan; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
 done
 ctest --preset linux -j2 "$@"
+ctest --preset asan -j2 "$@"
