@@ -6,7 +6,7 @@ set -euo pipefail
 
 ostrel_setup() {
   local scope="${1:-demo}"
-  local packages=(cmake ninja-build g++ openjdk-17-jdk-headless libgtest-dev)
+  local packages=(cmake ninja-build g++ openjdk-17-jdk-headless libgtest-dev googletest)
   if [ "$scope" = full ]; then
     packages+=(junit5 g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
       binutils-mingw-w64-x86-64 wine wine64)
