@@ -29,10 +29,10 @@ using RowBuilder = jobject (*)(JNIEnv* env, jobject receiver, const VARIANT* var
 // A number row: each element read with SafeArrayGetElement into a local of
 // its own width and stored with a one-element region store. A failed read
 // gives null without an exception.
-template <class Element, class ArrayT, class J>
-jobject number_row(JNIEnv* env, const VARIANT* variant, LONG* indices, UINT k, RowSpan span,
-                   ArrayT (JNIEnv::*new_array)(jsize),
-                   void (JNIEnv::*store)(ArrayT, jsize, jsize, const J*)) {
+template <class Element, class ArrayT, class J, ArrayT (JNIEnv::*new_array)(jsize),
+          void (JNIEnv::*store)(ArrayT, jsize, jsize, const J*)>
+jobject number_row(JNIEnv* env, jobject, const VARIANT* variant, LONG* indices, UINT k,
+                   RowSpan span) {
   OvLocalRef<ArrayT> row(env, (env->*new_array)(span.count()));
   if (!row) return nullptr;
   for (std::int64_t i = span.lb; i <= span.ub; ++i) {
@@ -99,42 +99,22 @@ struct ElementRow {
 
 constexpr ElementRow kElementRows[] = {
     {VT_I2, "S",
-     [](JNIEnv* env, jobject, const VARIANT* v, LONG* idx, UINT k, RowSpan span) {
-       return number_row<SHORT>(env, v, idx, k, span, &JNIEnv::NewShortArray,
-                                &JNIEnv::SetShortArrayRegion);
-     }},
+     number_row<SHORT, jshortArray, jshort, &JNIEnv::NewShortArray, &JNIEnv::SetShortArrayRegion>},
     {VT_I4, "I",
-     [](JNIEnv* env, jobject, const VARIANT* v, LONG* idx, UINT k, RowSpan span) {
-       return number_row<LONG>(env, v, idx, k, span, &JNIEnv::NewIntArray,
-                               &JNIEnv::SetIntArrayRegion);
-     }},
+     number_row<LONG, jintArray, jint, &JNIEnv::NewIntArray, &JNIEnv::SetIntArrayRegion>},
     {VT_R4, "F",
-     [](JNIEnv* env, jobject, const VARIANT* v, LONG* idx, UINT k, RowSpan span) {
-       return number_row<FLOAT>(env, v, idx, k, span, &JNIEnv::NewFloatArray,
-                                &JNIEnv::SetFloatArrayRegion);
-     }},
+     number_row<FLOAT, jfloatArray, jfloat, &JNIEnv::NewFloatArray, &JNIEnv::SetFloatArrayRegion>},
     {VT_R8, "D",
-     [](JNIEnv* env, jobject, const VARIANT* v, LONG* idx, UINT k, RowSpan span) {
-       return number_row<DOUBLE>(env, v, idx, k, span, &JNIEnv::NewDoubleArray,
-                                 &JNIEnv::SetDoubleArrayRegion);
-     }},
+     number_row<DOUBLE, jdoubleArray, jdouble, &JNIEnv::NewDoubleArray,
+                &JNIEnv::SetDoubleArrayRegion>},
     {VT_BSTR, "Ljava/lang/String;", string_row},
     {VT_VARIANT, "Ljava/lang/Object;", variant_row},
     {VT_I1, "B",
-     [](JNIEnv* env, jobject, const VARIANT* v, LONG* idx, UINT k, RowSpan span) {
-       return number_row<CHAR>(env, v, idx, k, span, &JNIEnv::NewByteArray,
-                               &JNIEnv::SetByteArrayRegion);
-     }},
+     number_row<CHAR, jbyteArray, jbyte, &JNIEnv::NewByteArray, &JNIEnv::SetByteArrayRegion>},
     {VT_I8, "J",
-     [](JNIEnv* env, jobject, const VARIANT* v, LONG* idx, UINT k, RowSpan span) {
-       return number_row<LONGLONG>(env, v, idx, k, span, &JNIEnv::NewLongArray,
-                                   &JNIEnv::SetLongArrayRegion);
-     }},
+     number_row<LONGLONG, jlongArray, jlong, &JNIEnv::NewLongArray, &JNIEnv::SetLongArrayRegion>},
     {VT_INT, "I",
-     [](JNIEnv* env, jobject, const VARIANT* v, LONG* idx, UINT k, RowSpan span) {
-       return number_row<INT>(env, v, idx, k, span, &JNIEnv::NewIntArray,
-                              &JNIEnv::SetIntArrayRegion);
-     }},
+     number_row<INT, jintArray, jint, &JNIEnv::NewIntArray, &JNIEnv::SetIntArrayRegion>},
 };
 
 // The row of the array's element type (vt without VT_ARRAY; VT_BYREF stays,
