@@ -1,12 +1,24 @@
 // Access-violation guard on POSIX systems: SIGSEGV and SIGBUS.
 //
-// The guard's handler is installed only while at least one thread of the
-// process is inside ov_av_guard_run; the first guarded call installs it and
-// the last one to finish puts the previous action back. While installed it
-// sits in front of the previous action (in a JVM, the JVM's own handler) and
-// acts only for a fault on a thread whose innermost guard is active and not
-// suspended: it jumps back into that ov_av_guard_run. Every other delivery is
-// handed to the previous action the way the kernel would have delivered it.
+// The first guarded call of the process installs the guard's handler for
+// both signals, and it stays installed: a guarded call itself makes no
+// system call unless its callee faults. The handler decides per thread: a
+// fault on a thread whose innermost guard is active and not suspended jumps
+// back into that ov_av_guard_run; every other delivery is handed to the
+// action the guard replaced (in a JVM, the JVM's own handler), the way the
+// kernel would have delivered it there.
+//
+// The guard's action copies the replaced action's signal mask and its
+// SA_NODEFER and SA_RESTART flags, so the kernel already sets the mask that
+// action expects and chaining needs no system call: the JVM's implicit null
+// checks and safepoint polls pass through at the cost of a function call.
+//
+// A handler installed over the guard's later (the JVM's when the JVM starts
+// after the first guarded call, or with the JDK's signal-chaining library
+// preloaded) runs first; the guard still works as long as that handler
+// passes the faults it does not own on to the guard's handler, as chaining
+// handlers do. Faults the guard does not own then go on to the action the
+// guard replaced, never back to the handler in front.
 #include "platform/av_guard.h"
 
 #include <pthread.h>
@@ -16,7 +28,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstddef>
-#include <mutex>
 
 namespace {
 
@@ -27,6 +38,11 @@ constexpr std::size_t kFaultSignalCount = sizeof(kFaultSignals) / sizeof(kFaultS
 struct GuardFrame {
   sigjmp_buf jump;
   GuardFrame* outer;
+  // The thread's signal mask when the callee faulted, put back after the
+  // jump: the handler ran with more signals blocked, and a handler in front
+  // of ours may have set a mask of its own before chaining to us.
+  sigset_t fault_mask;
+  bool have_fault_mask;
 };
 
 // The innermost active guard of this thread, or null when the thread is
@@ -36,63 +52,55 @@ struct GuardFrame {
 // which a signal handler must not do.
 __attribute__((tls_model("initial-exec"))) thread_local GuardFrame* t_active = nullptr;
 
-// The actions the guard replaced, indexed like kFaultSignals. Two slots: an
-// installation fills the slot not in use and publishes it before installing
-// the handler, so a handler still running from an earlier installation never
-// reads a slot being written.
-struct PreviousActions {
-  struct sigaction action[kFaultSignalCount];
-};
-PreviousActions g_previous[2];
-std::atomic<int> g_previous_slot{0};
-static_assert(std::atomic<int>::is_always_lock_free, "read from a signal handler");
-
-std::mutex g_install_mutex;
-int g_install_count = 0;  // guarded calls in progress, process-wide
+// The actions the guard replaced, indexed like kFaultSignals. Written once,
+// before the guard's handler is installed; read only by the handler.
+struct sigaction g_previous[kFaultSignalCount];
+// Set when a replaced action with SA_RESETHAND has run once: the kernel would
+// have reset it to the default action, so the guard delivers the default from
+// then on (and stays installed for the faults it owns).
+std::atomic<bool> g_previous_reset[kFaultSignalCount];
+static_assert(std::atomic<bool>::is_always_lock_free, "written from a signal handler");
 
 std::size_t fault_signal_index(int sig) {
   return sig == SIGSEGV ? 0 : 1;
 }
 
-void on_fault_signal(int sig, siginfo_t* info, void* ucontext);
-
-bool is_guard_action(const struct sigaction& action) {
-  return (action.sa_flags & SA_SIGINFO) != 0 && action.sa_sigaction == &on_fault_signal;
+// The kernel reads the handler field alone for SIG_DFL and SIG_IGN, whatever
+// the flags say.
+bool is_disposition(const struct sigaction& action, void (*disposition)(int)) {
+  return action.sa_handler == disposition;
 }
 
-void restore_default_action(int sig) {
+void take_default_action(int sig, const siginfo_t* info) {
+  const bool sent_by_process = info != nullptr && info->si_code <= 0;  // kill, raise, sigqueue
   struct sigaction dfl {};
   dfl.sa_handler = SIG_DFL;
   sigemptyset(&dfl.sa_mask);
   sigaction(sig, &dfl, nullptr);
+  // Returning re-executes a faulting instruction, which now takes the
+  // default action at the original place; a sent signal is sent again. It
+  // stays pending while the handler blocks it.
+  if (sent_by_process) raise(sig);
 }
 
 // Delivers the signal to the action the guard replaced. Runs in the handler:
-// async-signal-safe calls only.
+// async-signal-safe calls only. The mask is already the one the kernel would
+// have set for that action (see the guard's action in install).
 void chain_to_previous(int sig, siginfo_t* info, void* ucontext) {
-  const struct sigaction& previous =
-      g_previous[g_previous_slot.load(std::memory_order_acquire)].action[fault_signal_index(sig)];
-  const bool sent_by_process = info->si_code <= 0;  // kill, tgkill, raise, sigqueue
+  const std::size_t index = fault_signal_index(sig);
+  const struct sigaction& previous = g_previous[index];
+  const bool sent_by_process = info != nullptr && info->si_code <= 0;
 
-  if ((previous.sa_flags & SA_SIGINFO) == 0 &&
-      (previous.sa_handler == SIG_DFL || previous.sa_handler == SIG_IGN)) {
+  if (is_disposition(previous, SIG_IGN)) {
     // A real fault cannot be ignored: the kernel forces the default action.
-    if (previous.sa_handler == SIG_IGN && sent_by_process) return;
-    restore_default_action(sig);
-    // Returning re-executes a faulting instruction, which now takes the
-    // default action at the original place; a sent signal is sent again. It
-    // stays pending while the handler blocks it.
-    if (sent_by_process) raise(sig);
+    if (!sent_by_process) take_default_action(sig, info);
     return;
   }
-
-  // The mask the kernel would have set for the previous action.
-  sigset_t mask = static_cast<ucontext_t*>(ucontext)->uc_sigmask;
-  sigorset(&mask, &mask, &previous.sa_mask);
-  if ((previous.sa_flags & SA_NODEFER) == 0) sigaddset(&mask, sig);
-  pthread_sigmask(SIG_SETMASK, &mask, nullptr);
-  if ((previous.sa_flags & SA_RESETHAND) != 0) restore_default_action(sig);
-
+  if (is_disposition(previous, SIG_DFL) || g_previous_reset[index].load()) {
+    take_default_action(sig, info);
+    return;
+  }
+  if ((previous.sa_flags & SA_RESETHAND) != 0) g_previous_reset[index].store(true);
   if ((previous.sa_flags & SA_SIGINFO) != 0) {
     previous.sa_sigaction(sig, info, ucontext);
   } else {
@@ -101,59 +109,41 @@ void chain_to_previous(int sig, siginfo_t* info, void* ucontext) {
 }
 
 void on_fault_signal(int sig, siginfo_t* info, void* ucontext) {
-  if (GuardFrame* frame = t_active) siglongjmp(frame->jump, 1);
+  if (GuardFrame* frame = t_active) {
+    frame->have_fault_mask = ucontext != nullptr;
+    if (frame->have_fault_mask) frame->fault_mask = static_cast<ucontext_t*>(ucontext)->uc_sigmask;
+    siglongjmp(frame->jump, 1);
+  }
   const int saved_errno = errno;
   chain_to_previous(sig, info, ucontext);
   errno = saved_errno;
 }
 
-void install_locked() {
-  const int in_use = g_previous_slot.load(std::memory_order_relaxed);
-  const int next = 1 - in_use;
+// Installs the guard's handler in front of the current actions, for the life
+// of the process.
+bool install() {
   for (std::size_t i = 0; i < kFaultSignalCount; ++i) {
-    struct sigaction current {};
-    sigaction(kFaultSignals[i], nullptr, &current);
-    // Still ours when a foreign handler was stacked on top of it at the last
-    // uninstall: keep chaining to what we replaced originally.
-    g_previous[next].action[i] = is_guard_action(current) ? g_previous[in_use].action[i] : current;
-  }
-  g_previous_slot.store(next, std::memory_order_release);
+    struct sigaction& previous = g_previous[i];
+    sigaction(kFaultSignals[i], nullptr, &previous);
 
-  struct sigaction ours {};
-  ours.sa_sigaction = &on_fault_signal;
-  ours.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESTART;
-  sigemptyset(&ours.sa_mask);
-  for (const int sig : kFaultSignals) sigaction(sig, &ours, nullptr);
+    struct sigaction ours {};
+    ours.sa_sigaction = &on_fault_signal;
+    ours.sa_flags = SA_SIGINFO | SA_ONSTACK;
+    if (is_disposition(previous, SIG_DFL) || is_disposition(previous, SIG_IGN)) {
+      // Nothing to run but the default: keep the caller's system calls going
+      // when a sent signal is ignored.
+      ours.sa_flags |= SA_RESTART;
+      sigemptyset(&ours.sa_mask);
+    } else {
+      ours.sa_flags |= previous.sa_flags & (SA_NODEFER | SA_RESTART);
+      ours.sa_mask = previous.sa_mask;
+    }
+    sigaction(kFaultSignals[i], &ours, nullptr);
+  }
+  return true;
 }
 
-void uninstall_locked() {
-  const PreviousActions& previous = g_previous[g_previous_slot.load(std::memory_order_relaxed)];
-  for (std::size_t i = 0; i < kFaultSignalCount; ++i) {
-    struct sigaction current {};
-    sigaction(kFaultSignals[i], nullptr, &current);
-    // Someone installed over us meanwhile: their action stays, and ours stays
-    // reachable through theirs.
-    if (is_guard_action(current)) sigaction(kFaultSignals[i], &previous.action[i], nullptr);
-  }
-}
-
-// Keeps the guard's handler installed for the lifetime of one guarded call.
-class HandlerInstallation {
- public:
-  HandlerInstallation() {
-    const std::lock_guard<std::mutex> lock(g_install_mutex);
-    if (g_install_count++ == 0) install_locked();
-  }
-  ~HandlerInstallation() {
-    const std::lock_guard<std::mutex> lock(g_install_mutex);
-    if (--g_install_count == 0) uninstall_locked();
-  }
-  HandlerInstallation(const HandlerInstallation&) = delete;
-  HandlerInstallation& operator=(const HandlerInstallation&) = delete;
-};
-
-// The handler ran with the signal blocked and jumped out of it; sigsetjmp
-// with savemask 0 does not restore the mask, so lift it here.
+// Lifts every fault signal, for a fault whose mask the handler did not get.
 void unblock_fault_signals() {
   sigset_t set;
   sigemptyset(&set);
@@ -164,13 +154,19 @@ void unblock_fault_signals() {
 }  // namespace
 
 bool ov_av_guard_run(void (*call)(void* context), void* context) {
-  const HandlerInstallation installation;
+  static const bool installed = install();
+  static_cast<void>(installed);
   GuardFrame frame;
   frame.outer = t_active;
+  // savemask 0: saving the mask would be a system call on every guarded call.
   if (sigsetjmp(frame.jump, 0) != 0) {
     // Back from the handler: the call's frames are abandoned.
     t_active = frame.outer;
-    unblock_fault_signals();
+    if (frame.have_fault_mask) {
+      pthread_sigmask(SIG_SETMASK, &frame.fault_mask, nullptr);
+    } else {
+      unblock_fault_signals();
+    }
     return false;
   }
   t_active = &frame;

@@ -21,6 +21,8 @@
 //                     so the fault never leaks the object. The fault can be
 //                     switched off with sample_server_set_faulty_release_armed.
 //   06 Automation     IDispatch over the member table below.
+//   07 Bench          IDispatch with the trivial members of namespace
+//                     sample_bench, for the benchmark suite.
 //
 // Every object counts its own references (AddRef/Release return the new
 // count). Objects handed out to callers - anything created through a class
@@ -49,6 +51,7 @@ OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleRunning;
 OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleMoniker;
 OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleFaultyRelease;
 OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleAutomation;
+OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleBench;
 }
 
 // Registers every class object on the calling thread (REGCLS_MULTIPLEUSE,
@@ -163,6 +166,33 @@ constexpr DISPID kReturnNullPointer = 16;
 constexpr DISPID kNewEnum = DISPID_NEWENUM;
 
 }  // namespace sample_automation
+
+// Bench members: methods only (DISPATCH_METHOD; other flags
+// DISP_E_MEMBERNOTFOUND), positional arguments only (DISP_E_NONAMEDARGS), the
+// exact argument count (DISP_E_BADPARAMCOUNT). Invoke does no formatting,
+// recording or locking, so a caller's own cost dominates what it measures.
+// Parameter names resolve through GetIDsOfNames like Automation's.
+namespace sample_bench {
+
+// Nop(): returns nothing (the result stays VT_EMPTY).
+constexpr DISPID kNop = 1;
+// Choose(i, s, d): exactly VT_I4, VT_BSTR, VT_R8 (DISP_E_TYPEMISMATCH with
+// puArgErr otherwise); returns a copy of s (a null BSTR stays null).
+constexpr DISPID kChoose = 2;
+// Discard(value): takes any one argument and returns nothing.
+constexpr DISPID kDiscard = 3;
+// Vector(): VT_ARRAY|VT_R8, 1-D, lb 0, kVectorLength elements; element k holds
+// k+1. A SafeArrayCopy of an array prepared when the object was made.
+constexpr DISPID kVector = 4;
+// Matrix(): VT_ARRAY|VT_R8, 2-D, both lb 0, kMatrixSide x kMatrixSide; the
+// element at flat position k (first index fastest, k = i1 + kMatrixSide * i2)
+// holds k+1. Also a copy of a prepared array.
+constexpr DISPID kMatrix = 5;
+
+constexpr ULONG kVectorLength = 1000000;
+constexpr ULONG kMatrixSide = 1000;
+
+}  // namespace sample_bench
 
 // Values the Automation members return.
 namespace sample_values {

@@ -84,11 +84,15 @@ bool offset_of(const SAFEARRAY* psa, const LONG* indices, std::size_t& offset) {
   return true;
 }
 
-// Releases what the elements own and zeroes them.
+// Storage the array does not own: SafeArrayDestroyData leaves it in place.
+constexpr USHORT kForeignStorage = FADF_STATIC | FADF_AUTO | FADF_EMBEDDED;
+
+// Releases what the elements own. Storage that stays behind (foreign
+// storage) is zeroed as well; storage about to be freed is not touched
+// beyond the releases.
 void clear_elements(SAFEARRAY* psa) {
   std::size_t count;
   if (psa->pvData == nullptr || !element_count(psa, count)) return;
-  auto* data = static_cast<unsigned char*>(psa->pvData);
   if ((psa->fFeatures & FADF_BSTR) != 0) {
     auto* strings = static_cast<BSTR*>(psa->pvData);
     for (std::size_t i = 0; i < count; ++i) SysFreeString(strings[i]);
@@ -101,7 +105,7 @@ void clear_elements(SAFEARRAY* psa) {
     auto* variants = static_cast<VARIANT*>(psa->pvData);
     for (std::size_t i = 0; i < count; ++i) VariantClear(&variants[i]);
   }
-  std::memset(data, 0, count * psa->cbElements);
+  if ((psa->fFeatures & kForeignStorage) != 0) std::memset(psa->pvData, 0, count * psa->cbElements);
 }
 
 // Copies one element from `from` to the (zeroed or cleared) slot `to`.
@@ -202,7 +206,7 @@ HRESULT WINAPI SafeArrayDestroyData(SAFEARRAY* psa) {
   if (psa == nullptr) return E_INVALIDARG;
   if (psa->cLocks != 0) return DISP_E_ARRAYISLOCKED;
   clear_elements(psa);
-  if ((psa->fFeatures & (FADF_STATIC | FADF_AUTO | FADF_EMBEDDED)) == 0) {
+  if ((psa->fFeatures & kForeignStorage) == 0) {
     std::free(psa->pvData);
     psa->pvData = nullptr;
   }

@@ -1,5 +1,7 @@
 // SAFEARRAY creation per element type, bounds and indices, element copy
-// rules, memory order of several dimensions, locking and copying.
+// rules, memory order of several dimensions, locking, copying and data
+// storage the caller owns.
+#include <cstring>
 #include <initializer_list>
 #include <string>
 
@@ -254,6 +256,44 @@ TEST_F(SafeArrayTest, LockedArraysCannotBeDestroyed) {
   EXPECT_EQ(SafeArrayUnaccessData(array), E_UNEXPECTED);
   EXPECT_EQ(SafeArrayUnlock(array), E_UNEXPECTED);
   EXPECT_EQ(SafeArrayDestroy(array), S_OK);
+}
+
+// FADF_STATIC: the caller owns the storage. Destroying the data releases what
+// the elements own and clears them, and leaves the storage where it is.
+TEST_F(SafeArrayTest, DestroyDataReleasesAndClearsStaticStorageInPlace) {
+  CountingUnknown object;
+  object.AddRef();  // the element's reference
+  const BSTR text = SysAllocString(OLESTR("a"));
+  IUnknown* const unknown = &object;
+  const double numbers[3] = {1.5, -2.0, 3.25};
+  struct Case {
+    const char* name;
+    USHORT features;
+    ULONG element_size;
+    ULONG count;
+    const void* elements;
+  };
+  const Case cases[] = {
+      {"strings", FADF_STATIC | FADF_BSTR, sizeof(BSTR), 1, &text},
+      {"interfaces", FADF_STATIC | FADF_UNKNOWN, sizeof(IUnknown*), 1, &unknown},
+      {"numbers", FADF_STATIC, sizeof(double), 3, numbers},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    unsigned char data[sizeof numbers] = {};
+    std::memcpy(data, c.elements, c.element_size * c.count);
+    SAFEARRAY* array = nullptr;
+    ASSERT_EQ(SafeArrayAllocDescriptor(1, &array), S_OK);
+    array->fFeatures = c.features;
+    array->cbElements = c.element_size;
+    array->rgsabound[0].cElements = c.count;
+    array->pvData = data;
+    EXPECT_EQ(SafeArrayDestroyData(array), S_OK);
+    EXPECT_EQ(array->pvData, static_cast<void*>(data));
+    for (const unsigned char byte : data) EXPECT_EQ(byte, 0);
+    EXPECT_EQ(SafeArrayDestroyDescriptor(array), S_OK);
+  }
+  EXPECT_EQ(object.references(), 1u) << "the interface element was released once";
 }
 
 TEST_F(SafeArrayTest, NullArraysAreHandled) {

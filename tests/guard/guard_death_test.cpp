@@ -54,6 +54,14 @@ const DeadlyCase kDeadlyCases[] = {
          write_low_address(nullptr);
        });
      }},
+    // A real fault cannot be ignored: with SIGSEGV ignored before the guard
+    // came, the kernel's default action still follows.
+    {"fault_with_ignored_previous_action", SIGSEGV,
+     [] {
+       signal(SIGSEGV, SIG_IGN);
+       ov_av_guarded([] {});
+       write_low_address(nullptr);
+     }},
     // Other signals inside a guarded call.
     {"raised_fpe_inside_guard", SIGFPE, [] { ov_av_guarded([] { raise(SIGFPE); }); }},
     {"raised_ill_inside_guard", SIGILL, [] { ov_av_guarded([] { raise(SIGILL); }); }},

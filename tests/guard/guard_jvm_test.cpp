@@ -2,8 +2,22 @@
 // checks, safepoint polls) keeps working before, during and after guarded
 // calls, including calls that come back into Java and Java threads that make
 // guarded calls themselves.
+//
+// OSTREL_GUARD_JVM_MODE chooses how the handlers are stacked:
+//   (unset)      the JVM starts first and the guard's handler goes in front
+//                of the JVM's; -XX:+AllowUserSignalHandlers keeps checked JNI
+//                from warning about that;
+//   libjsig      the JDK's signal-chaining library is preloaded: the JVM's
+//                handler stays in front and chains to the guard's; checked
+//                JNI must not warn;
+//   guard_first  the guard is installed before the JVM starts, which puts
+//                its handler in front of the guard's and chains to it.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <jni.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdarg>
@@ -23,6 +37,37 @@
 namespace {
 
 constexpr int kIterations = 200000;
+
+enum class Mode { kGuardInFront, kLibjsig, kGuardFirst };
+
+Mode mode() {
+  const char* text = std::getenv("OSTREL_GUARD_JVM_MODE");
+  const std::string name = text != nullptr ? text : "";
+  if (name.empty()) return Mode::kGuardInFront;
+  if (name == "libjsig") return Mode::kLibjsig;
+  if (name == "guard_first") return Mode::kGuardFirst;
+  std::fprintf(stderr, "unknown OSTREL_GUARD_JVM_MODE %s\n", name.c_str());
+  std::abort();
+}
+
+// The handler the kernel runs for sig, read past any sigaction interposer
+// (libjsig answers sigaction with the handler chained behind the JVM's).
+void* kernel_handler(int sig) {
+  struct {
+    void* handler;
+    unsigned long flags;
+    void* restorer;
+    unsigned long mask;
+  } action{};
+  if (syscall(SYS_rt_sigaction, sig, nullptr, &action, sizeof action.mask) != 0) return nullptr;
+  return action.handler;
+}
+
+bool inside_libjvm(void* address) {
+  Dl_info info{};
+  return dladdr(address, &info) != 0 && info.dli_fname != nullptr &&
+         std::string(info.dli_fname).find("libjvm.so") != std::string::npos;
+}
 
 // Everything the JVM prints, for the checks on its warnings.
 std::mutex g_output_mutex;
@@ -53,7 +98,9 @@ jint JNICALL guarded_faults(JNIEnv*, jclass, jint count) {
 // checked JNI. Checked JNI also compares the installed SIGSEGV and SIGBUS
 // actions with the JVM's own now and then and warns once when it finds the
 // guard's handler in front; -XX:+AllowUserSignalHandlers turns that check
-// off. OSTREL_GUARD_JVM_OPTIONS adds space-separated options.
+// off (and would keep the JVM from installing its own handlers over the
+// guard's in guard_first mode). OSTREL_GUARD_JVM_OPTIONS adds space-separated
+// options.
 class TestJvm {
  public:
   static TestJvm& get() {
@@ -67,7 +114,22 @@ class TestJvm {
  private:
   TestJvm() {
     std::vector<std::string> texts = {"-Djava.class.path=" OSTREL_GUARD_TEST_CLASSES, "-Xmx64m",
-                                      "-Xcheck:jni", "-XX:+AllowUserSignalHandlers"};
+                                      "-Xcheck:jni"};
+    switch (mode()) {
+      case Mode::kGuardInFront:
+        texts.push_back("-XX:+AllowUserSignalHandlers");
+        break;
+      case Mode::kLibjsig:
+        // A test that needs the library fails without it.
+        if (dlsym(RTLD_DEFAULT, "JVM_begin_signal_setting") == nullptr) {
+          std::fprintf(stderr, "libjsig.so is not preloaded\n");
+          std::abort();
+        }
+        break;
+      case Mode::kGuardFirst:
+        ov_av_guarded([] {});
+        break;
+    }
     if (const char* extra = std::getenv("OSTREL_GUARD_JVM_OPTIONS")) {
       std::istringstream words(extra);
       for (std::string word; words >> word;) texts.push_back(word);
@@ -156,6 +218,14 @@ class GuardInJvm : public ::testing::Test {
   JNIEnv* env = nullptr;
   jclass loop = nullptr;
 };
+
+TEST_F(GuardInJvm, HandlerInFrontIsTheOneTheModeStacks) {
+  ov_av_guarded([] {});
+  for (const int sig : {SIGSEGV, SIGBUS}) {
+    EXPECT_EQ(inside_libjvm(kernel_handler(sig)), mode() != Mode::kGuardInFront)
+        << "signal " << sig;
+  }
+}
 
 TEST_F(GuardInJvm, HotNullChecksWorkBeforeAndAfterGuardedFaults) {
   EXPECT_EQ(count_npes(kIterations), kIterations);

@@ -74,7 +74,9 @@ OLEPORT_API HRESULT WINAPI SafeArrayAllocData(SAFEARRAY* psa);
 // Destroys the elements and the data, then the descriptor. Null is S_OK.
 // DISP_E_ARRAYISLOCKED while locked (nothing destroyed).
 OLEPORT_API HRESULT WINAPI SafeArrayDestroy(SAFEARRAY* psa);
-// Destroys the elements and frees the data; the descriptor stays.
+// Destroys the elements and frees the data; the descriptor stays. Data the
+// array does not own (FADF_STATIC, FADF_AUTO, FADF_EMBEDDED) stays too, its
+// elements released and zeroed; owned data is freed without being zeroed.
 // DISP_E_ARRAYISLOCKED while locked, E_INVALIDARG for null.
 OLEPORT_API HRESULT WINAPI SafeArrayDestroyData(SAFEARRAY* psa);
 // Frees a descriptor whose data is already gone. DISP_E_ARRAYISLOCKED while

@@ -26,6 +26,11 @@ public final class TestServer {
   public static final String CLSID_FAULTY_RELEASE = "{5E1A0000-0000-4A11-9000-000000000005}";
   /** The Automation object; members below. */
   public static final String CLSID_AUTOMATION = "{5E1A0000-0000-4A11-9000-000000000006}";
+  /**
+   * The Bench object: trivial methods for the benchmark suite, whose Invoke neither formats,
+   * records nor locks. Positional arguments only, exact counts.
+   */
+  public static final String CLSID_BENCH = "{5E1A0000-0000-4A11-9000-000000000007}";
 
   // Automation DISPIDs (documented in testserver/sample_server.h).
   public static final int DISPID_VALUE = 0;
@@ -46,6 +51,25 @@ public final class TestServer {
   public static final int DISPID_ITEM = 15;
   public static final int DISPID_RETURN_NULL_POINTER = 16;
   public static final int DISPID_NEW_ENUM = -4;
+
+  // Bench DISPIDs (documented in testserver/sample_server.h, namespace sample_bench).
+  /** Nop(): returns nothing. */
+  public static final int DISPID_BENCH_NOP = 1;
+  /** Choose(int i, String s, double d): returns s; the argument types must be exactly these. */
+  public static final int DISPID_BENCH_CHOOSE = 2;
+  /** Discard(value): takes any one argument, returns nothing. */
+  public static final int DISPID_BENCH_DISCARD = 3;
+  /** Vector(): a new double[BENCH_VECTOR_LENGTH] SAFEARRAY, element k = k + 1. */
+  public static final int DISPID_BENCH_VECTOR = 4;
+  /**
+   * Matrix(): a new BENCH_MATRIX_SIDE x BENCH_MATRIX_SIDE SAFEARRAY of doubles; the element at
+   * flat position k (first index fastest) holds k + 1.
+   */
+  public static final int DISPID_BENCH_MATRIX = 5;
+  /** Elements of Vector's array. */
+  public static final int BENCH_VECTOR_LENGTH = 1000000;
+  /** Elements of each dimension of Matrix's array. */
+  public static final int BENCH_MATRIX_SIDE = 1000;
 
   /** Fail's EXCEPINFO source. */
   public static final String EXCEPTION_SOURCE = "OstrelTestServer.Automation";
