@@ -26,6 +26,11 @@ public final class TestServer {
   public static final String CLSID_FAULTY_RELEASE = "{5E1A0000-0000-4A11-9000-000000000005}";
   /** The Automation object; members below. */
   public static final String CLSID_AUTOMATION = "{5E1A0000-0000-4A11-9000-000000000006}";
+  /**
+   * Every method but Release raises an access violation (AddRef, QueryInterface, GetIDsOfNames,
+   * Invoke ...); created without a call to any of them.
+   */
+  public static final String CLSID_FAULTY_CALLS = "{5E1A0000-0000-4A11-9000-000000000007}";
 
   // Automation DISPIDs (documented in testserver/sample_server.h).
   public static final int DISPID_VALUE = 0;
@@ -45,6 +50,11 @@ public final class TestServer {
   public static final int DISPID_REF_COUNT = 14;
   public static final int DISPID_ITEM = 15;
   public static final int DISPID_RETURN_NULL_POINTER = 16;
+  /**
+   * MakeNestedArray(depth): one-element VARIANT arrays nested depth levels deep, the innermost
+   * holding the Integer depth; built in time linear in depth.
+   */
+  public static final int DISPID_MAKE_NESTED_ARRAY = 17;
   public static final int DISPID_NEW_ENUM = -4;
 
   /** Fail's EXCEPINFO source. */
@@ -75,6 +85,12 @@ public final class TestServer {
 
   /** Live SAFEARRAYs in the portable runtime; -1 on Windows. */
   public static native int liveSafeArrays();
+
+  /**
+   * SAFEARRAYs the portable runtime has allocated since the process started (created or copied);
+   * -1 on Windows.
+   */
+  public static native int createdSafeArrays();
 
   /** Reference count of the interface pointer {@code ptr} (AddRef then Release). */
   public static native int refCount(long ptr);
