@@ -18,6 +18,7 @@
 #include "runtime/errors.h"
 #include "runtime/handle.h"
 #include "runtime/jni_refs.h"
+#include "runtime/wrappers.h"
 
 namespace {
 
@@ -38,12 +39,14 @@ class ExceptionRecord {
   EXCEPINFO* get() { return &info_; }
 
   // A callee may leave only its fill-in routine for DISP_E_EXCEPTION; the
-  // caller runs it to get the description.
-  void complete(HRESULT hr) {
-    if (hr != DISP_E_EXCEPTION || info_.pfnDeferredFillIn == nullptr) return;
+  // caller runs it (the callee's code, under the guard) to get the
+  // description. False when it faulted.
+  bool complete(HRESULT hr) {
+    if (hr != DISP_E_EXCEPTION || info_.pfnDeferredFillIn == nullptr) return true;
     auto fill_in = info_.pfnDeferredFillIn;
     info_.pfnDeferredFillIn = nullptr;
-    fill_in(&info_);
+    EXCEPINFO* info = &info_;
+    return ov_av_guarded([fill_in, info] { fill_in(info); });
   }
 
  private:
@@ -74,9 +77,13 @@ class ArgumentBlock {
     p.cArgs = static_cast<UINT>(count_);
     return p;
   }
-  // Idempotent: a cleared slot is VT_EMPTY or a borrowed interface.
-  void clear() {
-    for (jsize i = 0; i < allocated(); ++i) ov_clear_variant(&slots_.get()[i], false);
+  // Idempotent: a cleared slot is VT_EMPTY or a borrowed interface. False
+  // when a release inside (of an interface an array argument holds) faulted;
+  // the other slots are cleared all the same.
+  bool clear() {
+    bool faulted = false;
+    for (jsize i = 0; i < allocated(); ++i) ov_clear_variant(&slots_.get()[i], false, &faulted);
+    return !faulted;
   }
 
  private:
@@ -88,6 +95,11 @@ class ArgumentBlock {
 
 DISPID dispid_of(jlong dispid) {
   return static_cast<DISPID>(static_cast<std::int32_t>(dispid));
+}
+
+// What every fault inside the callee's code during a call becomes.
+void throw_access_violation(JNIEnv* env) {
+  ov_throw_dispatch_exception(env, "Access Violation");
 }
 
 }  // namespace
@@ -122,8 +134,17 @@ JNIEXPORT jlongArray JNICALL Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__
     pointers[static_cast<std::size_t>(i)] = copy.data();
   }
   std::vector<DISPID> ids(static_cast<std::size_t>(count));
-  const HRESULT hr = ov_from_handle<IDispatch>(dispatch)->GetIDsOfNames(
-      IID_NULL, pointers.data(), static_cast<UINT>(count), static_cast<LCID>(lcid), ids.data());
+  IDispatch* target = ov_from_handle<IDispatch>(dispatch);
+  LPOLESTR* name_list = pointers.data();
+  DISPID* id_list = ids.data();
+  HRESULT hr = E_FAIL;
+  if (!ov_av_guarded([&] {
+        hr = target->GetIDsOfNames(IID_NULL, name_list, static_cast<UINT>(count),
+                                   static_cast<LCID>(lcid), id_list);
+      })) {
+    throw_access_violation(env);
+    return nullptr;
+  }
   if (FAILED(hr)) return nullptr;                   // the Java side tests for null
   std::vector<jlong> wide(ids.begin(), ids.end());  // sign-extended
   jlongArray result = env->NewLongArray(count);
@@ -158,13 +179,15 @@ JNIEXPORT jobject JNICALL Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1in
     hr = target->Invoke(dispid_of(dispid), IID_NULL, static_cast<LCID>(lcid),
                         static_cast<WORD>(flags), &params, &result, info.get(), &bad_argument);
   });
-  block.clear();
-  if (!returned) {
+  // Releasing what the arguments hold runs foreign code too (the interfaces
+  // inside array arguments); any fault in the call's foreign code is the
+  // call's failure.
+  const bool arguments_cleared = block.clear();
+  if (!returned || !info.complete(hr) || !arguments_cleared) {
     ov_clear_variant(&result, true);
-    ov_throw_dispatch_exception(env, "Access Violation");
+    throw_access_violation(env);
     return nullptr;
   }
-  info.complete(hr);
   if (!ov_check_hresult(env, hr, info.get())) {
     ov_clear_variant(&result, true);
     return nullptr;
@@ -172,7 +195,17 @@ JNIEXPORT jobject JNICALL Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1in
   jobject value = ov_variant_to_java(env, receiver, &result);
   // An interface result now belongs to its wrapper, unless making the
   // wrapper failed: then nobody took the reference over.
-  ov_clear_variant(&result, env->ExceptionCheck() == JNI_TRUE);
+  const bool converted = env->ExceptionCheck() == JNI_FALSE;
+  bool faulted = false;
+  ov_clear_variant(&result, !converted, &faulted);
+  if (converted && faulted) {
+    // The result's own references faulted on release: the call fails, and
+    // the wrappers already made give theirs back.
+    throw_access_violation(env);
+    OvPendingException held(env);
+    ov_release_iresources(env, value);
+    return nullptr;
+  }
   return value;
 }
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1invoke, 36);
@@ -196,11 +229,17 @@ JNIEXPORT jboolean JNICALL Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1p
       (argument->vt & VT_BYREF) != 0 ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT;
   ExceptionRecord info;
   UINT bad_argument = static_cast<UINT>(-1);
-  const HRESULT hr = ov_from_handle<IDispatch>(dispatch)->Invoke(
-      dispid_of(dispid), IID_NULL, static_cast<LCID>(lcid), put_flags, &params, nullptr, info.get(),
-      &bad_argument);
-  block.clear();
-  info.complete(hr);
+  IDispatch* target = ov_from_handle<IDispatch>(dispatch);
+  HRESULT hr = E_FAIL;
+  const bool returned = ov_av_guarded([&] {
+    hr = target->Invoke(dispid_of(dispid), IID_NULL, static_cast<LCID>(lcid), put_flags, &params,
+                        nullptr, info.get(), &bad_argument);
+  });
+  const bool argument_cleared = block.clear();
+  if (!returned || !info.complete(hr) || !argument_cleared) {
+    throw_access_violation(env);
+    return JNI_FALSE;
+  }
   return ov_check_hresult(env, hr, info.get()) ? JNI_TRUE : JNI_FALSE;
 }
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1put, 32);

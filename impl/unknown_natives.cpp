@@ -6,15 +6,22 @@
 #include "platform/com_platform.h"
 #include "platform/jni_export.h"
 #include "runtime/errors.h"
+#include "runtime/foreign_calls.h"
 #include "runtime/handle.h"
 #include "runtime/release_queue.h"
 #include "runtime/wrappers.h"
 
 extern "C" {
 
-JNIEXPORT jint JNICALL Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1addRef(JNIEnv*, jobject,
+JNIEXPORT jint JNICALL Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1addRef(JNIEnv* env,
+                                                                                 jobject,
                                                                                  jlong handle) {
-  return static_cast<jint>(ov_from_handle<IUnknown>(handle)->AddRef());
+  ULONG count = 0;
+  if (!ov_guarded_add_ref(ov_from_handle<IUnknown>(handle), &count)) {
+    ov_throw_com_exception(env, "Access violation in AddRef");
+    return -1;
+  }
+  return static_cast<jint>(count);
 }
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1addRef, 16);
 
@@ -36,8 +43,13 @@ JNIEXPORT jobject JNICALL Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1que
   IID iid;
   ov_guid_from_longs(iid_high, iid_low, &iid);
   IUnknown* result = nullptr;
-  const HRESULT hr =
-      ov_from_handle<IUnknown>(handle)->QueryInterface(iid, reinterpret_cast<void**>(&result));
+  HRESULT hr = E_FAIL;
+  if (!ov_guarded_query_interface(ov_from_handle<IUnknown>(handle), iid,
+                                  reinterpret_cast<void**>(&result), &hr)) {
+    // Whatever the call left in result is not trusted.
+    ov_throw_com_exception(env, "Access violation in QueryInterface");
+    return nullptr;
+  }
   if (!ov_check_hresult(env, hr, nullptr)) return nullptr;
   return ov_new_iunknown_object(env, self, result);  // the wrapper owns QueryInterface's reference
 }

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <type_traits>
@@ -10,15 +11,17 @@
 #include "runtime/class_cache.h"
 #include "runtime/com_refs.h"
 #include "runtime/errors.h"
+#include "runtime/foreign_calls.h"
 #include "runtime/jni_refs.h"
+#include "runtime/variant_clear.h"
 #include "runtime/wrappers.h"
 
 namespace {
 
 // A SAFEARRAY under construction; destroyed with its elements unless handed
-// over to the VARIANT.
+// over to the VARIANT (the releases of interface elements under the guard).
 struct SafeArrayDestroyer {
-  void operator()(SAFEARRAY* psa) const { SafeArrayDestroy(psa); }
+  void operator()(SAFEARRAY* psa) const { ov_safearray_destroy_guarded(psa); }
 };
 using OwnedSafeArray = std::unique_ptr<SAFEARRAY, SafeArrayDestroyer>;
 
@@ -40,6 +43,110 @@ class LockedSafeArrayData {
   void* data_ = nullptr;
   HRESULT hr_;
 };
+
+bool is_interface(const VARIANT& v) {
+  return v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN;
+}
+
+// The slots of a new one-dimensional array, filled in place while its data
+// is locked. A converted value is moved into its slot. An interface pointer
+// stays borrowed from its Java wrapper until adopt_interfaces() gives the
+// array its own references; a fill that stops before that drops the borrowed
+// pointers again, so that destroying the array releases only what it owns.
+class ElementFill {
+ public:
+  ElementFill(SAFEARRAY* psa, VARTYPE element_type, ULONG count)
+      : data_(psa), element_type_(element_type), size_(psa->cbElements), count_(count) {}
+  ~ElementFill() {
+    if (borrowing_) forget_borrowed(0);
+  }
+  ElementFill(const ElementFill&) = delete;
+  ElementFill& operator=(const ElementFill&) = delete;
+
+  HRESULT status() const { return data_.status(); }
+
+  // Moves value into slot i and leaves value VT_EMPTY; false (value
+  // untouched) when its type does not fit the element type.
+  bool store(ULONG i, VARIANT* value) {
+    void* target = slot(i);
+    switch (element_type_) {
+      case VT_VARIANT:
+        std::memcpy(target, value, sizeof(VARIANT));
+        borrowing_ = borrowing_ || (is_interface(*value) && value->punkVal != nullptr);
+        break;
+      case VT_BSTR:
+        if (value->vt != VT_BSTR) return false;
+        *static_cast<BSTR*>(target) = value->bstrVal;
+        break;
+      case VT_DISPATCH:
+      case VT_UNKNOWN:
+        if (!is_interface(*value)) return false;
+        *static_cast<IUnknown**>(target) = value->punkVal;
+        borrowing_ = borrowing_ || value->punkVal != nullptr;
+        break;
+      default:
+        if (value->vt != element_type_) return false;
+        std::memcpy(target, &value->llVal, size_);  // every number member starts the union
+        break;
+    }
+    value->vt = VT_EMPTY;
+    return true;
+  }
+
+  // AddRefs the borrowed pointers in one guarded region. False when an
+  // AddRef faulted: the pointers from that slot on are dropped, those before
+  // it are the array's.
+  bool adopt_interfaces() {
+    if (!borrowing_) return true;
+    const std::size_t stop =
+        ov_guarded_add_ref_each(count_, [this](std::size_t i) { return borrowed(i); });
+    if (stop != count_) forget_borrowed(stop);
+    borrowing_ = false;
+    return stop == count_;
+  }
+
+ private:
+  void* slot(std::size_t i) const { return static_cast<unsigned char*>(data_.get()) + i * size_; }
+
+  // The borrowed interface pointer slot i holds, or null.
+  IUnknown* borrowed(std::size_t i) const {
+    if (element_type_ == VT_VARIANT) {
+      const auto* v = static_cast<const VARIANT*>(slot(i));
+      return is_interface(*v) ? v->punkVal : nullptr;
+    }
+    if (element_type_ == VT_DISPATCH || element_type_ == VT_UNKNOWN) {
+      return *static_cast<IUnknown* const*>(slot(i));
+    }
+    return nullptr;
+  }
+
+  void forget_borrowed(std::size_t from) {
+    for (std::size_t i = from; i < count_; ++i) {
+      if (element_type_ == VT_VARIANT) {
+        auto* v = static_cast<VARIANT*>(slot(i));
+        if (is_interface(*v)) v->vt = VT_EMPTY;
+      } else if (element_type_ == VT_DISPATCH || element_type_ == VT_UNKNOWN) {
+        *static_cast<IUnknown**>(slot(i)) = nullptr;
+      }
+    }
+  }
+
+  LockedSafeArrayData data_;
+  const VARTYPE element_type_;
+  const std::size_t size_;
+  const std::size_t count_;
+  bool borrowing_ = false;
+};
+
+constexpr const char* kNestedTooDeep =
+    "Array nesting deeper than %d levels is refused: %d is the most dimensions a Java array type "
+    "has, and every level costs native stack.";
+constexpr const char* kContainsItself =
+    "The array contains itself (at nesting level %d) and cannot be converted.";
+
+// Local references one level holds at a time (its class, its component
+// class, the element being converted and what a refusal makes).
+constexpr jint kLevelReferences = 16;
 
 // Component class -> element type. A row holds when the component is the
 // row's class or a subclass of it, or the primitive class of the row. Tested
@@ -194,6 +301,18 @@ VARTYPE ov_array_element_vartype(JNIEnv* env, jclass component) {
 
 int ov_put_array_elements(JNIEnv* env, jobjectArray array, const SAFEARRAYBOUND& bound,
                           SAFEARRAY* psa, VARTYPE element_type) {
+  const OvJavaArrayPath path{array, nullptr, 1};
+  return ov_put_array_elements(env, array, bound, psa, element_type, path);
+}
+
+int ov_put_array_elements(JNIEnv* env, jobjectArray array, const SAFEARRAYBOUND& bound,
+                          SAFEARRAY* psa, VARTYPE element_type, const OvJavaArrayPath& path) {
+  ElementFill fill(psa, element_type, bound.cElements);
+  if (FAILED(fill.status())) {
+    ov_throw_dispatch_exception(env, "Failed to access the SAFEARRAY data (0x%x).",
+                                static_cast<unsigned>(fill.status()));
+    return 0;
+  }
   for (ULONG i = 0; i < bound.cElements; ++i) {
     OvLocalRef<jobject> element(env, env->GetObjectArrayElement(array, static_cast<jsize>(i)));
     if (env->ExceptionCheck()) return 0;
@@ -202,50 +321,56 @@ int ov_put_array_elements(JNIEnv* env, jobjectArray array, const SAFEARRAYBOUND&
     if (!element) continue;
     VARIANT temporary;
     VariantInit(&temporary);
-    if (!ov_java_to_variant(env, element.get(), &temporary)) {
+    if (!ov_java_to_variant(env, element.get(), &temporary, &path)) {
       ov_clear_variant(&temporary, false);
       if (!env->ExceptionCheck())
         ov_throw_dispatch_exception(env, "Error on j2v-ing array element");
       return 0;
     }
-    LONG index = bound.lLbound + static_cast<LONG>(i);
-    // What SafeArrayPutElement takes for each element type; the array stores
-    // its own copy (a new BSTR, an AddRef'ed interface, a VariantCopy).
-    void* value;
-    switch (element_type) {
-      case VT_VARIANT:
-        value = &temporary;
-        break;
-      case VT_BSTR:
-        value = temporary.bstrVal;
-        break;
-      case VT_DISPATCH:
-      case VT_UNKNOWN:
-        value = temporary.punkVal;
-        break;
-      default:
-        value = &temporary.llVal;  // every number member starts the value union
-        break;
-    }
-    const HRESULT hr = SafeArrayPutElement(psa, &index, value);
-    ov_clear_variant(&temporary, false);
-    if (FAILED(hr)) {
+    if (!fill.store(i, &temporary)) {
+      ov_clear_variant(&temporary, false);
       ov_throw_dispatch_exception(env, "Error on putting safe array element");
       return 0;
     }
+  }
+  if (!fill.adopt_interfaces()) {
+    ov_throw_dispatch_exception(env, "Access Violation");
+    return 0;
   }
   return 1;
 }
 
 int ov_make_array_variant(JNIEnv* env, jobject array, VARIANT* variant) {
-  OvLocalRef<jclass> array_class(env, env->GetObjectClass(array));
-  OvLocalRef<jclass> component(env, static_cast<jclass>(env->CallObjectMethod(
-                                        array_class.get(), ov_cache.getComponentType)));
-  if (env->ExceptionCheck()) return 0;
-  const VARTYPE element_type = ov_array_element_vartype(env, component.get());
-  if (element_type == 0) return 0;
-  const bool primitive = env->CallBooleanMethod(component.get(), ov_cache.isPrimitive);
-  if (env->ExceptionCheck()) return 0;
+  return ov_make_array_variant(env, array, variant, nullptr);
+}
+
+int ov_make_array_variant(JNIEnv* env, jobject array, VARIANT* variant,
+                          const OvJavaArrayPath* outer) {
+  const OvJavaArrayPath path{array, outer, outer != nullptr ? outer->depth + 1 : 1};
+  for (const OvJavaArrayPath* level = outer; level != nullptr; level = level->outer) {
+    if (env->IsSameObject(level->array, array)) {
+      ov_throw_dispatch_exception(env, kContainsItself, path.depth);
+      return 0;
+    }
+  }
+  if (path.depth > kOvMaxArrayNesting) {
+    ov_throw_dispatch_exception(env, kNestedTooDeep, kOvMaxArrayNesting, kOvMaxArrayNesting);
+    return 0;
+  }
+  OvLocalFrame frame(env, kLevelReferences);
+  if (!frame.ok()) return 0;
+  VARTYPE element_type = 0;
+  bool primitive = false;
+  {
+    OvLocalRef<jclass> array_class(env, env->GetObjectClass(array));
+    OvLocalRef<jclass> component(env, static_cast<jclass>(env->CallObjectMethod(
+                                          array_class.get(), ov_cache.getComponentType)));
+    if (env->ExceptionCheck()) return 0;
+    element_type = ov_array_element_vartype(env, component.get());
+    if (element_type == 0) return 0;
+    primitive = env->CallBooleanMethod(component.get(), ov_cache.isPrimitive);
+    if (env->ExceptionCheck()) return 0;
+  }
 
   SAFEARRAYBOUND bound;
   bound.cElements = static_cast<ULONG>(env->GetArrayLength(static_cast<jarray>(array)));
@@ -272,7 +397,7 @@ int ov_make_array_variant(JNIEnv* env, jobject array, VARIANT* variant) {
     }
     if (!found->copy(env, static_cast<jarray>(array), psa.get())) return 0;
   } else if (!ov_put_array_elements(env, static_cast<jobjectArray>(array), bound, psa.get(),
-                                    element_type)) {
+                                    element_type, path)) {
     return 0;
   }
   variant->vt = static_cast<VARTYPE>(element_type | VT_ARRAY);

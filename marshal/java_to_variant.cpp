@@ -10,6 +10,7 @@
 #include "runtime/errors.h"
 #include "runtime/handle.h"
 #include "runtime/jni_refs.h"
+#include "runtime/variant_clear.h"
 #include "runtime/wrappers.h"
 
 namespace {
@@ -141,16 +142,21 @@ bool fits_word(jint value) {
 }  // namespace
 
 int ov_java_to_variant(JNIEnv* env, jobject value, VARIANT* variant) {
+  return ov_java_to_variant(env, value, variant, nullptr);
+}
+
+int ov_java_to_variant(JNIEnv* env, jobject value, VARIANT* variant, const OvJavaArrayPath* outer) {
   if (value == nullptr) {
     variant->vt = VT_EMPTY;
     return 1;
   }
+  bool is_array = false;
   {
     OvLocalRef<jclass> value_class(env, env->GetObjectClass(value));
-    const bool is_array = env->CallBooleanMethod(value_class.get(), ov_cache.isArray);
+    is_array = env->CallBooleanMethod(value_class.get(), ov_cache.isArray);
     if (env->ExceptionCheck()) return 0;
-    if (is_array) return ov_make_array_variant(env, value, variant);
   }
+  if (is_array) return ov_make_array_variant(env, value, variant, outer);
   for (const ClassRow& row : kClassRows) {
     if (env->IsInstanceOf(value, ov_cache.*row.java_class)) {
       const VARTYPE before = variant->vt;
@@ -163,15 +169,23 @@ int ov_java_to_variant(JNIEnv* env, jobject value, VARIANT* variant) {
 }
 
 int ov_clear_variant(VARIANT* variant, bool clear_interfaces) {
+  bool faulted = false;
+  return ov_clear_variant(variant, clear_interfaces, &faulted);
+}
+
+int ov_clear_variant(VARIANT* variant, bool clear_interfaces, bool* faulted) {
   if (!clear_interfaces && (variant->vt == VT_DISPATCH || variant->vt == VT_UNKNOWN)) return 1;
+  bool clean = true;
   if (variant->vt == VT_SAFEARRAY) {
     // A bare SAFEARRAY pointer is no legal VARIANT type and VariantClear
     // refuses it; the array is destroyed here so it does not leak.
-    SafeArrayDestroy(variant->parray);
+    SAFEARRAY* psa = variant->parray;
     variant->vt = VT_EMPTY;
-    return 1;
+    clean = ov_safearray_destroy_guarded(psa);
+  } else {
+    clean = ov_variant_clear_guarded(variant);
   }
-  VariantClear(variant);
+  if (!clean) *faulted = true;
   return 1;
 }
 

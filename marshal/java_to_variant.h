@@ -11,17 +11,26 @@
 
 #include <jni.h>
 
+#include "marshal/array_nesting.h"
 #include "platform/com_platform.h"
 
 // Fills variant (an initialised, empty VARIANT) from value. 1 on success; 0
 // with a Java exception pending and variant's vt unchanged, so clearing it is
 // harmless. A null value gives VT_EMPTY; arrays go to ov_make_array_variant.
 int ov_java_to_variant(JNIEnv* env, jobject value, VARIANT* variant);
+// The same for an element of the array outer (null at the top): an array
+// value is converted as one level deeper than outer.
+int ov_java_to_variant(JNIEnv* env, jobject value, VARIANT* variant, const OvJavaArrayPath* outer);
 
 // Releases what variant owns. With clear_interfaces false a VARIANT of type
 // exactly VT_DISPATCH or VT_UNKNOWN is left alone (its pointer belongs to a
-// Java wrapper); everything else goes through VariantClear. Always 1.
+// Java wrapper); everything else is cleared as VariantClear clears it, with
+// every release of a foreign object under the access-violation guard
+// (runtime/variant_clear.h). Always 1.
 int ov_clear_variant(VARIANT* variant, bool clear_interfaces);
+// The same, and sets *faulted to true (never to false) when a release inside
+// raised an access violation.
+int ov_clear_variant(VARIANT* variant, bool clear_interfaces, bool* faulted);
 
 // Stores a java.util.Date as an OLE date: wall-clock time in the shared
 // calendar's time zone. 1 on success; 0 with a DispatchException pending when

@@ -9,6 +9,7 @@
 #include "runtime/class_cache.h"
 #include "runtime/com_refs.h"
 #include "runtime/errors.h"
+#include "runtime/foreign_calls.h"
 #include "runtime/jni_refs.h"
 #include "runtime/wrappers.h"
 
@@ -23,8 +24,9 @@ struct RowSpan {
   }
 };
 
+// element_levels: the Java array levels around an element of the row.
 using RowBuilder = jobject (*)(JNIEnv* env, jobject receiver, const VARIANT* variant, LONG* indices,
-                               UINT k, RowSpan span);
+                               UINT k, RowSpan span, int element_levels);
 
 // A number row: each element read with SafeArrayGetElement into a local of
 // its own width and stored with a one-element region store. A failed read
@@ -32,7 +34,7 @@ using RowBuilder = jobject (*)(JNIEnv* env, jobject receiver, const VARIANT* var
 template <class Element, class ArrayT, class J, ArrayT (JNIEnv::*new_array)(jsize),
           void (JNIEnv::*store)(ArrayT, jsize, jsize, const J*)>
 jobject number_row(JNIEnv* env, jobject, const VARIANT* variant, LONG* indices, UINT k,
-                   RowSpan span) {
+                   RowSpan span, int) {
   OvLocalRef<ArrayT> row(env, (env->*new_array)(span.count()));
   if (!row) return nullptr;
   for (std::int64_t i = span.lb; i <= span.ub; ++i) {
@@ -46,7 +48,7 @@ jobject number_row(JNIEnv* env, jobject, const VARIANT* variant, LONG* indices, 
 }
 
 jobject string_row(JNIEnv* env, jobject, const VARIANT* variant, LONG* indices, UINT k,
-                   RowSpan span) {
+                   RowSpan span, int) {
   OvLocalRef<jobjectArray> row(env, env->NewObjectArray(span.count(), ov_cache.string, nullptr));
   if (!row) return nullptr;
   static const jchar kNoChars[1] = {0};
@@ -63,30 +65,74 @@ jobject string_row(JNIEnv* env, jobject, const VARIANT* variant, LONG* indices, 
   return row.release();
 }
 
+// The array locked for the time its elements are looked at in place.
+class ArrayLock {
+ public:
+  explicit ArrayLock(SAFEARRAY* psa) : psa_(psa), hr_(SafeArrayLock(psa)) {}
+  ~ArrayLock() {
+    if (SUCCEEDED(hr_)) SafeArrayUnlock(psa_);
+  }
+  ArrayLock(const ArrayLock&) = delete;
+  ArrayLock& operator=(const ArrayLock&) = delete;
+
+  bool ok() const { return SUCCEEDED(hr_); }
+
+ private:
+  SAFEARRAY* psa_;
+  HRESULT hr_;
+};
+
+// Whether the platform would copy the element out (SafeArrayGetElement): it
+// refuses the types a VARIANT cannot hold. Asked of a copy whose payload owns
+// nothing, so nothing is duplicated.
+[[gnu::noinline]] bool readable(const VARIANT& element) {
+  VARIANT probe = element;
+  if ((probe.vt & VT_BYREF) == 0) {  // a by-reference copy copies the pointer only
+    auto* payload = reinterpret_cast<unsigned char*>(&probe.llVal);
+    const auto header =
+        static_cast<std::size_t>(payload - reinterpret_cast<unsigned char*>(&probe));
+    std::memset(payload, 0, sizeof probe - header);
+  }
+  VARIANT copy;
+  VariantInit(&copy);
+  const HRESULT hr = VariantCopy(&copy, &probe);
+  if (SUCCEEDED(hr)) VariantClear(&copy);
+  return SUCCEEDED(hr);
+}
+
+bool is_interface(const VARIANT& v) {
+  return v.vt == VT_DISPATCH || v.vt == VT_UNKNOWN;
+}
+
+// A VARIANT row. Each element is converted where it lies: a nested array in
+// place, once; a string or number read from the slot. An interface element
+// gets its own AddRef for the wrapper that takes it over; the array keeps
+// the reference it holds.
 jobject variant_row(JNIEnv* env, jobject receiver, const VARIANT* variant, LONG* indices, UINT k,
-                    RowSpan span) {
+                    RowSpan span, int element_levels) {
   OvLocalRef<jobjectArray> row(env, env->NewObjectArray(span.count(), ov_cache.object, nullptr));
   if (!row) return nullptr;
+  const ArrayLock lock(variant->parray);
   for (std::int64_t i = span.lb; i <= span.ub; ++i) {
     indices[k] = static_cast<LONG>(i);
-    // Initialised before every read: the read copies into the element with
-    // VariantCopy, which would first clear what the previous element left
-    // there - an interface pointer that now belongs to a Java wrapper.
-    VARIANT element;
-    VariantInit(&element);
-    if (FAILED(SafeArrayGetElement(variant->parray, indices, &element))) {
+    void* slot = nullptr;
+    if (!lock.ok() || FAILED(SafeArrayPtrOfIndex(variant->parray, indices, &slot)) ||
+        !readable(*static_cast<const VARIANT*>(slot))) {
       ov_throw_conversion_exception(env, nullptr, "Failed to get array element.");
       return row.release();
     }
-    OvLocalRef<jobject> value(env, ov_variant_to_java(env, receiver, &element));
+    const VARIANT element = *static_cast<const VARIANT*>(slot);  // the array still owns it
+    const bool wrapped = is_interface(element) && element.punkVal != nullptr;
+    if (wrapped && !ov_guarded_add_ref(element.punkVal)) {
+      ov_throw_dispatch_exception(env, "Access Violation");
+      return row.release();
+    }
+    OvLocalRef<jobject> value(env, ov_variant_to_java(env, receiver, &element, element_levels));
     if (env->ExceptionCheck()) {
-      ov_clear_variant(&element, true);
+      if (wrapped) ov_guarded_release(element.punkVal);  // no wrapper took the reference
       return row.release();
     }
     env->SetObjectArrayElement(row.get(), static_cast<jsize>(i - span.lb), value.get());
-    // Strings and nested arrays are freed; interface references stay with
-    // the wrappers that took them over.
-    ov_clear_variant(&element, false);
   }
   return row.release();
 }
@@ -138,6 +184,48 @@ bool dimension_span(JNIEnv* env, const VARIANT* variant, UINT k, RowSpan* span) 
 
 constexpr const char* kTooManyDimensions =
     "A SAFEARRAY of %d dimensions has no Java array type (at most 255).";
+constexpr const char* kNestedTooDeep =
+    "SAFEARRAY nesting deeper than %d levels is refused: %d is the most dimensions a Java array "
+    "type has, and every level costs native stack.";
+
+// Local references one level holds at a time (its element class, its array,
+// the element or sub-array being converted, what a refusal makes).
+constexpr jint kLevelReferences = 16;
+
+// Level k of dims, not the last: an array of the arrays of level k + 1,
+// made in the level's own local frame. Not inlined into
+// ov_safearray_level_to_java, which the last level of every nested array
+// passes through, so that its frame stays small.
+[[gnu::noinline]] jobject nested_level(JNIEnv* env, jobject receiver, const VARIANT* variant,
+                                       UINT dims, LONG* indices, UINT k, int outer_levels) {
+  RowSpan span{};
+  if (!dimension_span(env, variant, k, &span)) return nullptr;
+  OvLocalFrame frame(env, kLevelReferences);
+  if (!frame.ok()) return nullptr;
+  jobject result = nullptr;
+  {  // the owners of this level go before its frame does
+    OvLocalRef<jclass> element_class(env, ov_nested_array_class(env, variant, dims - k - 1));
+    if (!element_class) return nullptr;
+    OvLocalRef<jobjectArray> level(env,
+                                   env->NewObjectArray(span.count(), element_class.get(), nullptr));
+    if (!level) return nullptr;
+    for (std::int64_t i = span.lb; i <= span.ub; ++i) {
+      indices[k] = static_cast<LONG>(i);
+      OvLocalRef<jobject> sub(env, ov_safearray_level_to_java(env, receiver, variant, dims, indices,
+                                                              k + 1, outer_levels));
+      if (env->ExceptionCheck()) {
+        // Stored all the same, so that the top level releases the wrappers
+        // the partial sub-array holds.
+        OvPendingException held(env);
+        env->SetObjectArrayElement(level.get(), static_cast<jsize>(i - span.lb), sub.get());
+        break;
+      }
+      env->SetObjectArrayElement(level.get(), static_cast<jsize>(i - span.lb), sub.get());
+    }
+    result = level.release();
+  }
+  return frame.pop(result);
+}
 
 }  // namespace
 
@@ -157,6 +245,11 @@ jclass ov_nested_array_class(JNIEnv* env, const VARIANT* variant, UINT depth) {
 
 jobject ov_safearray_row_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant,
                                  LONG* indices, UINT k) {
+  return ov_safearray_row_to_java(env, receiver, variant, indices, k, 0);
+}
+
+jobject ov_safearray_row_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant,
+                                 LONG* indices, UINT k, int outer_levels) {
   RowSpan span{};
   if (!dimension_span(env, variant, k, &span)) return nullptr;
   const ElementRow* row = element_row(variant);
@@ -164,43 +257,46 @@ jobject ov_safearray_row_to_java(JNIEnv* env, jobject receiver, const VARIANT* v
     ov_throw_conversion_exception(env, variant, "Not supported VT_ARRAY type.");
     return nullptr;
   }
-  return row->build(env, receiver, variant, indices, k, span);
+  return row->build(env, receiver, variant, indices, k, span,
+                    outer_levels + static_cast<int>(k) + 1);
 }
 
 jobject ov_safearray_level_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant, UINT dims,
                                    LONG* indices, UINT k) {
-  if (k + 1 == dims) return ov_safearray_row_to_java(env, receiver, variant, indices, k);
-  RowSpan span{};
-  if (!dimension_span(env, variant, k, &span)) return nullptr;
-  OvLocalRef<jclass> element_class(env, ov_nested_array_class(env, variant, dims - k - 1));
-  if (!element_class) return nullptr;
-  OvLocalRef<jobjectArray> level(env,
-                                 env->NewObjectArray(span.count(), element_class.get(), nullptr));
-  if (!level) return nullptr;
-  for (std::int64_t i = span.lb; i <= span.ub; ++i) {
-    indices[k] = static_cast<LONG>(i);
-    OvLocalRef<jobject> sub(
-        env, ov_safearray_level_to_java(env, receiver, variant, dims, indices, k + 1));
-    if (env->ExceptionCheck()) {
-      // Stored all the same, so that the top level releases the wrappers the
-      // partial sub-array holds.
-      OvPendingException held(env);
-      env->SetObjectArrayElement(level.get(), static_cast<jsize>(i - span.lb), sub.get());
-      break;
-    }
-    env->SetObjectArrayElement(level.get(), static_cast<jsize>(i - span.lb), sub.get());
+  return ov_safearray_level_to_java(env, receiver, variant, dims, indices, k, 0);
+}
+
+jobject ov_safearray_level_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant, UINT dims,
+                                   LONG* indices, UINT k, int outer_levels) {
+  if (k + 1 == dims) {
+    return ov_safearray_row_to_java(env, receiver, variant, indices, k, outer_levels);
   }
-  return level.release();
+  return nested_level(env, receiver, variant, dims, indices, k, outer_levels);
 }
 
 jobject ov_safearray_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant) {
+  return ov_safearray_to_java(env, receiver, variant, 0);
+}
+
+jobject ov_safearray_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant,
+                             int outer_levels) {
   const UINT dims = variant->parray != nullptr ? SafeArrayGetDim(variant->parray) : 0;
   if (dims > kOvMaxJavaArrayDimensions) {
     ov_throw_conversion_exception(env, variant, kTooManyDimensions, static_cast<int>(dims));
     return nullptr;
   }
+  if (outer_levels + static_cast<int>(dims) > kOvMaxArrayNesting) {
+    // No copy of the VARIANT goes with the exception: copying a nesting this
+    // deep is what the limit keeps the platform from doing.
+    ov_throw_conversion_exception(env, nullptr, kNestedTooDeep, kOvMaxArrayNesting,
+                                  kOvMaxArrayNesting);
+    return nullptr;
+  }
+  OvLocalFrame frame(env, kLevelReferences);
+  if (!frame.ok()) return nullptr;
   std::vector<LONG> indices(dims > 0 ? dims : 1);
-  jobject result = ov_safearray_level_to_java(env, receiver, variant, dims, indices.data(), 0);
+  jobject result =
+      ov_safearray_level_to_java(env, receiver, variant, dims, indices.data(), 0, outer_levels);
   if (env->ExceptionCheck()) {
     {
       // Java releases the wrappers made so far; the failure waits meanwhile.
@@ -210,5 +306,5 @@ jobject ov_safearray_to_java(JNIEnv* env, jobject receiver, const VARIANT* varia
     if (result != nullptr) env->DeleteLocalRef(result);
     result = nullptr;
   }
-  return result;
+  return frame.pop(result);
 }

@@ -10,6 +10,7 @@
 
 #include <jni.h>
 
+#include "marshal/array_nesting.h"
 #include "platform/com_platform.h"
 
 // Java array types have at most this many dimensions.
@@ -22,17 +23,34 @@ constexpr UINT kOvMaxJavaArrayDimensions = 255;
 // multi-dimensional array). When a conversion fails half-way, the Java
 // wrappers already made are released through
 // ComService.internalReleaseIResources, with the failure held aside meanwhile.
+//
+// VARIANT elements are read where they lie, under the array's lock, and not
+// copied out: a nested array is converted in place, once, and an interface
+// element gets an AddRef of its own (under the access-violation guard) for
+// the wrapper that takes it over. Each Java array level is built in a local
+// reference frame of its own.
 jobject ov_safearray_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant);
+// The same for an array that lies outer_levels Java array levels deep (in an
+// element of a VARIANT array). Refused with a DispatchVariant2JavaException,
+// no VARIANT attached, when its dimensions would take the nesting past
+// kOvMaxArrayNesting levels.
+jobject ov_safearray_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant,
+                             int outer_levels);
 
 // Level k (0-based) of a dims-dimensional array: an Object[] of the level
 // below, or the typed row at the last level. indices holds one index per
 // dimension (entry k pairs with dimension k + 1) and is shared by all levels.
 jobject ov_safearray_level_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant, UINT dims,
                                    LONG* indices, UINT k);
+// The same for an array outer_levels levels deep (see ov_safearray_to_java).
+jobject ov_safearray_level_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant, UINT dims,
+                                   LONG* indices, UINT k, int outer_levels);
 
 // The last level k: a typed Java array of dimension k + 1's elements.
 jobject ov_safearray_row_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant,
                                  LONG* indices, UINT k);
+jobject ov_safearray_row_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant,
+                                 LONG* indices, UINT k, int outer_levels);
 
 // The Java array class with depth dimensions of the element type's
 // descriptor ("[[D" for depth 2 of VT_R8). Null without an exception for an

@@ -114,29 +114,28 @@ constexpr ConversionRow kConversionRows[] = {
      [](JNIEnv* env, jobject receiver, const VARIANT* v) {
        return ov_new_iunknown_object(env, receiver, v->punkVal);
      }},
-    {VT_SAFEARRAY,
-     [](JNIEnv* env, jobject receiver, const VARIANT* v) -> jobject {
-       // A bare SAFEARRAY pointer: read it as the array VARIANT it stands for.
-       VARTYPE element_type = VT_EMPTY;
-       if (FAILED(SafeArrayGetVartype(v->parray, &element_type))) {
-         return refuse(env, v, "Not supported VT_ARRAY type.");
-       }
-       VARIANT array;
-       VariantInit(&array);
-       array.vt = static_cast<VARTYPE>(element_type | VT_ARRAY);
-       array.parray = v->parray;
-       return ov_safearray_to_java(env, receiver, &array);
-     }},
 };
 
-}  // namespace
+// A bare SAFEARRAY pointer: read as the array VARIANT it stands for. Not
+// inlined, like scalar_to_java.
+[[gnu::noinline]] jobject bare_safearray_to_java(JNIEnv* env, jobject receiver, const VARIANT* v,
+                                                 int outer_levels) {
+  VARTYPE element_type = VT_EMPTY;
+  if (FAILED(SafeArrayGetVartype(v->parray, &element_type))) {
+    return refuse(env, v, "Not supported VT_ARRAY type.");
+  }
+  VARIANT array;
+  VariantInit(&array);
+  array.vt = static_cast<VARTYPE>(element_type | VT_ARRAY);
+  array.parray = v->parray;
+  return ov_safearray_to_java(env, receiver, &array, outer_levels);
+}
 
-jobject ov_variant_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant) {
+// Everything but arrays, by the two tables. Kept out of ov_variant_to_java,
+// which nested arrays pass through once per level, so that its frame stays
+// small.
+[[gnu::noinline]] jobject scalar_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant) {
   const VARTYPE vt = variant->vt;
-  // By-reference VARIANTs are never followed, array ones included (their
-  // payload is a pointer to a SAFEARRAY pointer).
-  if ((vt & VT_BYREF) != 0) return refuse(env, variant, "VT_BYREF is not yet supported.");
-  if ((vt & VT_ARRAY) != 0) return ov_safearray_to_java(env, receiver, variant);
   for (const BoxRow& row : kBoxRows) {
     if (row.vt == vt) {
       const jvalue argument = row.argument(*variant);
@@ -149,6 +148,23 @@ jobject ov_variant_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant
   ov_throw_conversion_exception(env, variant, "Unexpected variant type:%x.",
                                 static_cast<unsigned>(vt));
   return nullptr;
+}
+
+}  // namespace
+
+jobject ov_variant_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant) {
+  return ov_variant_to_java(env, receiver, variant, 0);
+}
+
+jobject ov_variant_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant,
+                           int outer_levels) {
+  const VARTYPE vt = variant->vt;
+  // By-reference VARIANTs are never followed, array ones included (their
+  // payload is a pointer to a SAFEARRAY pointer).
+  if ((vt & VT_BYREF) != 0) return refuse(env, variant, "VT_BYREF is not yet supported.");
+  if ((vt & VT_ARRAY) != 0) return ov_safearray_to_java(env, receiver, variant, outer_levels);
+  if (vt == VT_SAFEARRAY) return bare_safearray_to_java(env, receiver, variant, outer_levels);
+  return scalar_to_java(env, receiver, variant);
 }
 
 jobject ov_variant_time_to_date(JNIEnv* env, DATE date) {

@@ -19,6 +19,10 @@
 // without AddRef: the caller then clears the VARIANT with
 // ov_clear_variant(variant, false).
 jobject ov_variant_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant);
+// The same for a value that lies outer_levels Java array levels deep (an
+// element of a VARIANT array): an array value adds its levels to those, and
+// the whole nesting may be at most kOvMaxArrayNesting levels deep.
+jobject ov_variant_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant, int outer_levels);
 
 // A java.util.Date for an OLE date read as wall-clock time in the shared
 // calendar's time zone; null (no exception) when the platform cannot split

@@ -4,9 +4,11 @@
 #include <cstring>
 #include <string>
 
+#include "platform/av_guard.h"
 #include "runtime/class_cache.h"
 #include "runtime/handle.h"
 #include "runtime/jni_refs.h"
+#include "runtime/variant_clear.h"
 
 namespace {
 
@@ -37,12 +39,20 @@ void put_unsigned(MessageWriter& w, std::uint32_t value, unsigned base) {
 }
 
 // Allocates the variant handle's block and fills it with a copy of variant
-// that owns what it refers to.
+// that owns what it refers to. The copy AddRefs what the VARIANT holds (the
+// elements of an interface array), foreign code: it runs under the guard,
+// and a copy that faulted counts as one that failed (what it had copied is
+// given up).
 VARIANT* copy_for_java(const VARIANT* variant) {
   auto* block = static_cast<VARIANT*>(GlobalAlloc(GPTR, sizeof(VARIANT)));
   if (block == nullptr) return nullptr;
   VariantInit(block);
-  if (SUCCEEDED(VariantCopy(block, const_cast<VARIANT*>(variant)))) return block;
+  HRESULT hr = E_FAIL;
+  if (ov_av_guarded([&] { hr = VariantCopy(block, const_cast<VARIANT*>(variant)); })) {
+    if (SUCCEEDED(hr)) return block;
+  } else {
+    std::memset(block, 0, sizeof(VARIANT));
+  }
   // Not copyable: keep the raw value only when clearing it can free nothing
   // (a by-reference or plain value, or a type VariantClear refuses).
   const VARTYPE vt = variant->vt;
@@ -136,7 +146,7 @@ int ov_throw_conversion_exception(JNIEnv* env, const VARIANT* variant, const cha
   if (!exception) {
     // Nobody took the block over.
     if (block != nullptr) {
-      VariantClear(block);
+      ov_variant_clear_guarded(block);
       GlobalFree(block);
     }
     return -1;

@@ -29,6 +29,36 @@ class OvLocalRef {
   T ref_;
 };
 
+// A local reference frame (PushLocalFrame) for one level of work that makes
+// local references, popped when the owner goes away. A level that hands a
+// reference to its caller pops the frame with that reference (pop), which
+// returns it as a reference of the caller's frame. ok() is false when the
+// frame could not be pushed (an OutOfMemoryError is then pending).
+class OvLocalFrame {
+ public:
+  OvLocalFrame(JNIEnv* env, jint capacity)
+      : env_(env), pushed_(env->PushLocalFrame(capacity) == 0) {}
+  ~OvLocalFrame() {
+    if (pushed_) env_->PopLocalFrame(nullptr);
+  }
+  OvLocalFrame(const OvLocalFrame&) = delete;
+  OvLocalFrame& operator=(const OvLocalFrame&) = delete;
+
+  bool ok() const { return pushed_; }
+  // Pops the frame; result (a reference of this frame, or null) comes back as
+  // a reference of the enclosing frame.
+  template <class T>
+  T pop(T result) {
+    if (!pushed_) return result;
+    pushed_ = false;
+    return static_cast<T>(env_->PopLocalFrame(result));
+  }
+
+ private:
+  JNIEnv* env_;
+  bool pushed_;
+};
+
 // The UTF-16 characters of a Java string, pinned or copied by the VM, with
 // their length. Released without copying back.
 class OvStringChars {

@@ -9,6 +9,7 @@
 #include "runtime/errors.h"
 #include "runtime/handle.h"
 #include "runtime/release_queue.h"
+#include "runtime/variant_clear.h"
 
 namespace {
 
@@ -82,12 +83,16 @@ JNIEXPORT jlong JNICALL Java_com_qel_vandrel_com_win32_ComService__1getActiveObj
 }
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1getActiveObject, 12);
 
-JNIEXPORT void JNICALL Java_com_qel_vandrel_com_win32_ComService__1releaseVariant(JNIEnv*, jclass,
+JNIEXPORT void JNICALL Java_com_qel_vandrel_com_win32_ComService__1releaseVariant(JNIEnv* env,
+                                                                                  jclass,
                                                                                   jlong handle) {
   auto* block = ov_from_handle<VARIANT>(handle);
   if (block == nullptr) return;
-  VariantClear(block);
+  // The copy may hold interfaces (an array of them): their releases run
+  // under the guard, and one that faults leaves the rest released.
+  const bool clean = ov_variant_clear_guarded(block);
   GlobalFree(block);
+  if (!clean) ov_throw_com_exception(env, "Access violation in release");
 }
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1releaseVariant, 16);
 

@@ -34,6 +34,7 @@ const DispatchMember<A> kMembers[] = {
      &A::make_safearray_variant},
     {"MakeDispatchArray", sa::kMakeDispatchArray, kMethod, 0, {}, &A::make_dispatch_array_member},
     {"MakeJaggedArray", sa::kMakeJaggedArray, kMethod, 0, {}, &A::make_jagged_array_member},
+    {"MakeNestedArray", sa::kMakeNestedArray, kMethod, 1, {"depth"}, &A::make_nested_array_member},
     {"SetRef", sa::kSetRef, kMethod, 2, {"ref", "value"}, &A::set_ref},
     {"Fail", sa::kFail, kMethod, 1, {"description", "code"}, &A::fail},
     {"FailDeferred", sa::kFailDeferred, kMethod, 1, {"description"}, &A::fail_deferred},
@@ -322,6 +323,14 @@ HRESULT AutomationObject::make_dispatch_array_member(DispatchCall& call) {
 
 HRESULT AutomationObject::make_jagged_array_member(DispatchCall& call) {
   return make_jagged_array(call.result());
+}
+
+HRESULT AutomationObject::make_nested_array_member(DispatchCall& call) {
+  LONGLONG depth = 0;
+  const HRESULT hr = call.integer_arg(0, 0, &depth);
+  if (FAILED(hr)) return hr;
+  if (depth < 1 || depth > 0x7fffffff) return E_INVALIDARG;
+  return make_nested_array(static_cast<LONG>(depth), call.result());
 }
 
 HRESULT AutomationObject::set_ref(DispatchCall& call) {

@@ -45,6 +45,7 @@ class AutomationObject final : public IDispatch, private SampleObject {
   HRESULT make_safearray_variant(DispatchCall& call);
   HRESULT make_dispatch_array_member(DispatchCall& call);
   HRESULT make_jagged_array_member(DispatchCall& call);
+  HRESULT make_nested_array_member(DispatchCall& call);
   HRESULT set_ref(DispatchCall& call);
   HRESULT fail(DispatchCall& call);
   HRESULT fail_deferred(DispatchCall& call);

@@ -282,3 +282,27 @@ HRESULT make_jagged_array(VARIANT* out) {
   }
   return variant_vector(elements, out);
 }
+
+HRESULT make_nested_array(LONG depth, VARIANT* out) {
+  if (depth < 1) return E_INVALIDARG;
+  VARIANT inner;
+  VariantInit(&inner);
+  inner.lVal = depth;
+  inner.vt = VT_I4;
+  for (LONG level = 0; level < depth; ++level) {
+    SAFEARRAYBOUND bound{1, 0};
+    SAFEARRAY* array = SafeArrayCreate(VT_VARIANT, 1, &bound);
+    void* data = nullptr;
+    if (array == nullptr || FAILED(SafeArrayAccessData(array, &data))) {
+      SafeArrayDestroy(array);
+      VariantClear(&inner);
+      return E_OUTOFMEMORY;
+    }
+    *static_cast<VARIANT*>(data) = inner;  // moved: the new level owns it now
+    SafeArrayUnaccessData(array);
+    inner.parray = array;
+    inner.vt = VT_ARRAY | VT_VARIANT;
+  }
+  *out = inner;
+  return S_OK;
+}

@@ -30,3 +30,6 @@ HRESULT make_array(VARTYPE vt, const SAFEARRAYBOUND* bounds, UINT dims, SAFEARRA
 // MakeDispatchArray and MakeJaggedArray: VT_ARRAY|VT_VARIANT results.
 HRESULT make_dispatch_array(VARIANT* out);
 HRESULT make_jagged_array(VARIANT* out);
+
+// MakeNestedArray(depth).
+HRESULT make_nested_array(LONG depth, VARIANT* out);

@@ -6,6 +6,7 @@
 #include "testserver/automation_object.h"
 #include "testserver/bench_object.h"
 #include "testserver/class_factory.h"
+#include "testserver/faulty_calls.h"
 #include "testserver/faulty_release.h"
 #include "testserver/sample_server.h"
 #include "testserver/simple_object.h"
@@ -20,6 +21,7 @@ const CLSID CLSID_SampleFaultyRelease = {
     0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x05}};
 const CLSID CLSID_SampleAutomation = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x06}};
 const CLSID CLSID_SampleBench = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x07}};
+const CLSID CLSID_SampleFaultyCalls = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x08}};
 }
 
 namespace {
@@ -44,6 +46,7 @@ const ClassEntry kClasses[] = {
     {&CLSID_SampleFaultyRelease, FaultyRelease::create, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE},
     {&CLSID_SampleAutomation, AutomationObject::create, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE},
     {&CLSID_SampleBench, BenchObject::create, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE},
+    {&CLSID_SampleFaultyCalls, FaultyCalls::create, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE},
 };
 constexpr size_t kClassCount = sizeof(kClasses) / sizeof(kClasses[0]);
 

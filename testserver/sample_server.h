@@ -23,6 +23,12 @@
 //   06 Automation     IDispatch over the member table below.
 //   07 Bench          IDispatch with the trivial members of namespace
 //                     sample_bench, for the benchmark suite.
+//   08 FaultyCalls    every method but Release (AddRef, QueryInterface,
+//                     GetTypeInfoCount, GetTypeInfo, GetIDsOfNames, Invoke)
+//                     raises an access violation. The class object hands out
+//                     the first reference (IID_IUnknown or IID_IDispatch)
+//                     without calling any of the object's methods, and
+//                     Release frees the object as usual.
 //
 // Every object counts its own references (AddRef/Release return the new
 // count). Objects handed out to callers - anything created through a class
@@ -52,6 +58,7 @@ OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleMoniker;
 OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleFaultyRelease;
 OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleAutomation;
 OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleBench;
+OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleFaultyCalls;
 }
 
 // Registers every class object on the calling thread (REGCLS_MULTIPLEUSE,
@@ -162,6 +169,13 @@ constexpr DISPID kItem = 15;
 // ReturnNullPointer(vt): VT_DISPATCH, VT_UNKNOWN or VT_BSTR holding a null
 // pointer; DISP_E_BADVARTYPE for other types.
 constexpr DISPID kReturnNullPointer = 16;
+// MakeNestedArray(depth): VT_ARRAY|VT_VARIANT arrays nested depth levels
+// deep (depth >= 1, E_INVALIDARG otherwise): every level a 1-D array (lb 0)
+// of one VARIANT, which holds the next level's array, and the innermost one's
+// VT_I4 depth. Built from the inside out, each level moved into the one
+// around it rather than copied, so it takes time linear in depth; MakeArray
+// and Echo make the shallow and the copied nestings.
+constexpr DISPID kMakeNestedArray = 17;
 // _NewEnum (method or get): the VT_BSTR "enum".
 constexpr DISPID kNewEnum = DISPID_NEWENUM;
 

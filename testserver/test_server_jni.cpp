@@ -74,6 +74,15 @@ Java_com_qel_vandrel_testserver_TestServer_liveSafeArrays(JNIEnv*, jclass) {
 }
 
 TESTSERVER_NATIVE(jint)
+Java_com_qel_vandrel_testserver_TestServer_createdSafeArrays(JNIEnv*, jclass) {
+#if defined(_WIN32)
+  return -1;
+#else
+  return static_cast<jint>(oleport_created_safearray_count());
+#endif
+}
+
+TESTSERVER_NATIVE(jint)
 Java_com_qel_vandrel_testserver_TestServer_refCount(JNIEnv*, jclass, jlong ptr) {
   auto* object = reinterpret_cast<IUnknown*>(static_cast<std::uintptr_t>(ptr));
   return static_cast<jint>(sample_ref_count(object));

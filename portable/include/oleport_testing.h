@@ -14,6 +14,9 @@ extern "C" {
 OLEPORT_TESTING_API long oleport_live_bstr_count(void);
 // SAFEARRAY descriptors allocated and not yet destroyed.
 OLEPORT_TESTING_API long oleport_live_safearray_count(void);
+// SAFEARRAY descriptors allocated since the process started (creations and
+// copies alike): the difference over an operation is how many arrays it made.
+OLEPORT_TESTING_API long oleport_created_safearray_count(void);
 // Entries in the process-wide class table.
 OLEPORT_TESTING_API long oleport_registered_class_count(void);
 // Entries in the running object table.

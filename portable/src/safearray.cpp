@@ -15,6 +15,7 @@
 namespace {
 
 std::atomic<long> live_arrays{0};
+std::atomic<long> created_arrays{0};
 
 constexpr std::size_t kHidden = 16;
 constexpr USHORT kElementKinds = FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT;
@@ -185,6 +186,7 @@ HRESULT WINAPI SafeArrayAllocDescriptor(UINT cDims, SAFEARRAY** ppsaOut) {
   psa->cDims = static_cast<USHORT>(cDims);
   *ppsaOut = psa;
   live_arrays.fetch_add(1, std::memory_order_relaxed);
+  created_arrays.fetch_add(1, std::memory_order_relaxed);
   return S_OK;
 }
 
@@ -395,4 +397,8 @@ HRESULT WINAPI SafeArrayGetIID(SAFEARRAY* psa, GUID* pguid) {
 
 long oleport_live_safearray_count(void) {
   return live_arrays.load(std::memory_order_relaxed);
+}
+
+long oleport_created_safearray_count(void) {
+  return created_arrays.load(std::memory_order_relaxed);
 }

@@ -581,4 +581,31 @@ TEST_F(ArrayMarshalTest, InterfaceElementsAndAFailureHalfWay) {
   java_close(env, receiver);
 }
 
+TEST_F(ArrayMarshalTest, AnInterfaceElementWhoseAddRefFaultsStopsTheConversion) {
+  IDispatch* automation = new_automation();
+  jobject receiver = java_dispatch_wrapper(env, automation);
+  IUnknown* faulty = nullptr;  // every method but Release faults
+  ASSERT_EQ(CoCreateInstance(CLSID_SampleFaultyCalls, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             reinterpret_cast<void**>(&faulty)),
+            S_OK);
+  IDispatch* counter = new_counter();
+  // The array takes both references over, without calling the objects.
+  SAFEARRAY* psa = SafeArrayCreateVector(VT_VARIANT, 0, 2);
+  VARIANT* elements = nullptr;
+  ASSERT_EQ(SafeArrayAccessData(psa, reinterpret_cast<void**>(&elements)), S_OK);
+  elements[0].vt = VT_DISPATCH;
+  elements[0].pdispVal = counter;
+  elements[1].vt = VT_UNKNOWN;
+  elements[1].punkVal = faulty;
+  SafeArrayUnaccessData(psa);
+  VARIANT array = array_variant(VT_VARIANT, psa);
+
+  EXPECT_EQ(ov_variant_to_java(env, receiver, &array), nullptr);
+  EXPECT_EQ(ov_test_take_exception(env),
+            "com.qel.vandrel.com.win32.DispatchException: Access Violation");
+  EXPECT_EQ(sample_ref_count(counter), 1u) << "the first element's wrapper gave its reference back";
+  ov_clear_variant(&array, false);
+  java_close(env, receiver);
+}
+
 }  // namespace

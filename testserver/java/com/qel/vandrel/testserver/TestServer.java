@@ -31,6 +31,10 @@ public final class TestServer {
    * records nor locks. Positional arguments only, exact counts.
    */
   public static final String CLSID_BENCH = "{5E1A0000-0000-4A11-9000-000000000007}";
+   * Every method but Release raises an access violation (AddRef, QueryInterface, GetIDsOfNames,
+   * Invoke ...); created without a call to any of them.
+   */
+  public static final String CLSID_FAULTY_CALLS = "{5E1A0000-0000-4A11-9000-000000000008}";
 
   // Automation DISPIDs (documented in testserver/sample_server.h).
   public static final int DISPID_VALUE = 0;
@@ -50,6 +54,11 @@ public final class TestServer {
   public static final int DISPID_REF_COUNT = 14;
   public static final int DISPID_ITEM = 15;
   public static final int DISPID_RETURN_NULL_POINTER = 16;
+  /**
+   * MakeNestedArray(depth): one-element VARIANT arrays nested depth levels deep, the innermost
+   * holding the Integer depth; built in time linear in depth.
+   */
+  public static final int DISPID_MAKE_NESTED_ARRAY = 17;
   public static final int DISPID_NEW_ENUM = -4;
 
   // Bench DISPIDs (documented in testserver/sample_server.h, namespace sample_bench).
@@ -99,6 +108,12 @@ public final class TestServer {
 
   /** Live SAFEARRAYs in the portable runtime; -1 on Windows. */
   public static native int liveSafeArrays();
+
+  /**
+   * SAFEARRAYs the portable runtime has allocated since the process started (created or copied);
+   * -1 on Windows.
+   */
+  public static native int createdSafeArrays();
 
   /** Reference count of the interface pointer {@code ptr} (AddRef then Release). */
   public static native int refCount(long ptr);
