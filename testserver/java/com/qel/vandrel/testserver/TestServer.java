@@ -31,6 +31,7 @@ public final class TestServer {
    * records nor locks. Positional arguments only, exact counts.
    */
   public static final String CLSID_BENCH = "{5E1A0000-0000-4A11-9000-000000000007}";
+  /**
    * Every method but Release raises an access violation (AddRef, QueryInterface, GetIDsOfNames,
    * Invoke ...); created without a call to any of them.
    */
