@@ -48,7 +48,8 @@ public final class HostileSuite {
       throw new IllegalArgumentException("usage: HostileSuite --list FILE | HostileSuite CASE");
     }
     HostileCase hostile = Cases.byName(args[0]);
-    Outcome outcome = run(hostile);
+    ChildRun run = run(hostile);
+    Outcome outcome = run.outcome();
     if (hostile.expected().matches(outcome)) {
       System.out.println("hostile." + hostile.name() + ": " + outcome);
       return;
@@ -57,14 +58,15 @@ public final class HostileSuite {
     System.out.println("  expected: " + hostile.expected());
     System.out.println("  got:      " + outcome);
     System.out.println("---- output of the child JVM ----");
-    System.out.print(lastOutput);
+    System.out.print(run.output());
     System.out.println("---- end of the child's output ----");
     System.exit(1);
   }
 
-  private static String lastOutput = "";
+  /** A child's classified outcome, and what it printed (with its reports) for a mismatch. */
+  private record ChildRun(Outcome outcome, String output) {}
 
-  private static Outcome run(HostileCase hostile) throws IOException, InterruptedException {
+  private static ChildRun run(HostileCase hostile) throws IOException, InterruptedException {
     Path workdir = Path.of(property("hostile.workdir"));
     deleteRecursively(workdir);
     Files.createDirectories(workdir);
@@ -107,9 +109,9 @@ public final class HostileSuite {
         ? Files.readAllLines(protocolFile, StandardCharsets.UTF_8)
         : List.of();
     String output = collector.text();
-    lastOutput = output + extra + String.join("\n", headsOf(reports));
-    return Outcome.classify(
+    Outcome outcome = Outcome.classify(
         output, protocol, exitCode, reports, Pattern.compile(property("hostile.jniWarnings")));
+    return new ChildRun(outcome, output + extra + String.join("\n", headsOf(reports)));
   }
 
   /**

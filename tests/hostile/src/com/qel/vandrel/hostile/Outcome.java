@@ -47,15 +47,16 @@ record Outcome(Kind kind, String detail, String exceptionClass, String message) 
    */
   static Outcome classify(String output, List<String> protocol, Integer exitCode,
       List<String> crashReports, Pattern jniWarnings) {
-    List<String> lines = protocol;
     String reported = null;
     List<String> leaks = new ArrayList<>();
     boolean done = false;
-    for (String line : lines) {
+    for (String line : protocol) {
       if (line.startsWith(OUTCOME) && reported == null) {
         reported = line.substring(OUTCOME.length());
-      } else if (line.startsWith(LEAK) || line.startsWith(CLEANUP_FAILED)) {
-        leaks.add(line);
+      } else if (line.startsWith(LEAK)) {
+        leaks.add(line.substring(LEAK.length()));
+      } else if (line.startsWith(CLEANUP_FAILED)) {
+        leaks.add("closing failed: " + line.substring(CLEANUP_FAILED.length()));
       } else if (line.equals(DONE)) {
         done = true;
       }
