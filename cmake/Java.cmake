@@ -17,3 +17,10 @@ endif()
 set(OSTREL_JAVAC "${JAVA_HOME}/bin/javac")
 set(OSTREL_JAR "${JAVA_HOME}/bin/jar")
 set(OSTREL_JAVA "${JAVA_HOME}/bin/java")
+
+# What -Xcheck:jni prints about a JNI misuse: a call made with an exception pending or without
+# checking for one, a call inside a critical region, the local-reference capacity exceeded, a
+# fatal misuse. Any of it fails the test that printed it (ctest FAIL_REGULAR_EXPRESSION). The VM's
+# "Warning: SIGSEGV handler modified!" notice about the access-violation guard is not among them.
+set(OSTREL_JNI_WARNING_REGEX
+    "WARNING in native method|WARNING: JNI local refs|FATAL ERROR in native method|Calling other JNI functions in the scope of")

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, when it is missing (Debian).
-# Sourced by demo.sh and test.sh; "full" also brings the Windows cross
-# compilers, Wine and JUnit 5.
+# Sourced by demo.sh and test.sh. "demo" is what the demo build needs (CMake,
+# Ninja, g++, the JDK); "full" also brings what the tests need: GoogleTest,
+# JUnit 5, the Windows cross compilers and Wine.
 set -euo pipefail
 
 ostrel_setup() {
   local scope="${1:-demo}"
-  local packages=(cmake ninja-build g++ openjdk-17-jdk-headless libgtest-dev googletest)
+  local packages=(cmake ninja-build g++ openjdk-17-jdk-headless)
   if [ "$scope" = full ]; then
-    packages+=(junit5 g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
-      binutils-mingw-w64-x86-64 wine wine64)
+    packages+=(libgtest-dev googletest junit5 g++-mingw-w64-i686 g++-mingw-w64-x86-64
+      binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 wine wine64)
   fi
   local missing=()
   for p in "${packages[@]}"; do

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "testserver/automation_object.h"
 #include "testserver/sample_server.h"
 
 #if !defined(_WIN32)
@@ -86,6 +87,19 @@ TESTSERVER_NATIVE(jint)
 Java_com_qel_vandrel_testserver_TestServer_refCount(JNIEnv*, jclass, jlong ptr) {
   auto* object = reinterpret_cast<IUnknown*>(static_cast<std::uintptr_t>(ptr));
   return static_cast<jint>(sample_ref_count(object));
+}
+
+TESTSERVER_NATIVE(jlong)
+Java_com_qel_vandrel_testserver_TestServer_newAutomationObject(JNIEnv*, jclass) {
+  void* object = nullptr;
+  if (FAILED(AutomationObject::create(IID_IDispatch, &object))) return 0;
+  return static_cast<jlong>(reinterpret_cast<std::uintptr_t>(object));
+}
+
+TESTSERVER_NATIVE(jint)
+Java_com_qel_vandrel_testserver_TestServer_releaseObject(JNIEnv*, jclass, jlong ptr) {
+  auto* object = reinterpret_cast<IUnknown*>(static_cast<std::uintptr_t>(ptr));
+  return static_cast<jint>(object->Release());
 }
 
 TESTSERVER_NATIVE(void)

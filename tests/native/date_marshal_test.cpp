@@ -14,11 +14,15 @@ class DateMarshalTest : public JvmTest {
   void SetUp() override {
     JvmTest::SetUp();
     jclass tz = ov_test_find_class(env, "java/util/TimeZone");
-    previous_ = env->NewGlobalRef(env->CallStaticObjectMethod(
-        tz, env->GetStaticMethodID(tz, "getDefault", "()Ljava/util/TimeZone;")));
-    jobject zone = env->CallStaticObjectMethod(
-        tz, env->GetStaticMethodID(tz, "getTimeZone", "(Ljava/lang/String;)Ljava/util/TimeZone;"),
-        env->NewStringUTF("America/New_York"));
+    jobject previous = env->CallStaticObjectMethod(
+        tz, env->GetStaticMethodID(tz, "getDefault", "()Ljava/util/TimeZone;"));
+    ov_test_expect_no_exception(env, "TimeZone.getDefault");
+    previous_ = env->NewGlobalRef(previous);
+    jmethodID get_time_zone =
+        env->GetStaticMethodID(tz, "getTimeZone", "(Ljava/lang/String;)Ljava/util/TimeZone;");
+    jobject zone =
+        env->CallStaticObjectMethod(tz, get_time_zone, env->NewStringUTF("America/New_York"));
+    ov_test_expect_no_exception(env, "TimeZone.getTimeZone");
     set_default(zone);
   }
   void TearDown() override {
@@ -39,6 +43,7 @@ class DateMarshalTest : public JvmTest {
     jclass tz = ov_test_find_class(env, "java/util/TimeZone");
     env->CallStaticVoidMethod(
         tz, env->GetStaticMethodID(tz, "setDefault", "(Ljava/util/TimeZone;)V"), zone);
+    ov_test_expect_no_exception(env, "TimeZone.setDefault");
     call_com_service("_initialize");    // a fresh shared calendar in that zone
     call_com_service("_uninitialize");  // balance the extra initialisation
   }
@@ -71,9 +76,10 @@ TEST_F(DateMarshalTest, WallClockTimeInTheDefaultZoneBothWays) {
     ASSERT_EQ(ov_test_take_exception(env), "");
     EXPECT_EQ(java_class_name(env, back), "java.util.Date");
     jclass object = ov_test_find_class(env, "java/lang/Object");
-    EXPECT_TRUE(env->CallBooleanMethod(
-        date, env->GetMethodID(object, "equals", "(Ljava/lang/Object;)Z"), back))
-        << java_to_string(env, date) << " vs " << java_to_string(env, back);
+    const jboolean same = env->CallBooleanMethod(
+        date, env->GetMethodID(object, "equals", "(Ljava/lang/Object;)Z"), back);
+    ov_test_expect_no_exception(env, "Date.equals");
+    EXPECT_TRUE(same) << java_to_string(env, date) << " vs " << java_to_string(env, back);
   }
 }
 
@@ -84,11 +90,11 @@ TEST_F(DateMarshalTest, DatesOutsideTheOleRangeAreRefused) {
     VARIANT v;
     VariantInit(&v);
     EXPECT_EQ(ov_java_to_variant(env, date, &v), 0);
+    const std::string thrown = ov_test_take_exception(env);
     EXPECT_EQ(v.vt, VT_EMPTY);
-    const std::string text = java_to_string(env, date);
-    EXPECT_EQ(ov_test_take_exception(env),
-              "com.qel.vandrel.com.win32.DispatchException: The date " + text +
-                  " is outside the range of the OLE date type.");
+    EXPECT_EQ(thrown, "com.qel.vandrel.com.win32.DispatchException: The date " +
+                          java_to_string(env, date) +
+                          " is outside the range of the OLE date type.");
   }
 }
 

@@ -231,7 +231,9 @@ TEST_F(DispatchNativesTest, RefCellsReceiveWhatTheCalleeWrites) {
   invoke(sa::kSetRef, kMethod, {text, java_string(env, u"new")});
   ASSERT_EQ(ov_test_take_exception(env), "");
   jclass ref_int = ov_test_find_class(env, "com/qel/vandrel/com/win32/RefInt");
-  EXPECT_EQ(env->CallIntMethod(number, env->GetMethodID(ref_int, "get", "()I")), 42);
+  const jint written = env->CallIntMethod(number, env->GetMethodID(ref_int, "get", "()I"));
+  ov_test_expect_no_exception(env, "RefInt.get");
+  EXPECT_EQ(written, 42);
   EXPECT_EQ(java_to_string(env, java_call(env, text, "get", "()Ljava/lang/String;")), "new");
   java_close(env, number);
   java_close(env, text);  // frees "new"; the callee freed "old" (the harness counts BSTRs)

@@ -21,7 +21,7 @@ jobject java_new(JNIEnv* env, const char* class_name, const char* signature, Arg
   jmethodID init = env->GetMethodID(cls, "<init>", signature);
   EXPECT_NE(init, nullptr) << class_name << signature;
   jobject object = init != nullptr ? env->NewObject(cls, init, args...) : nullptr;
-  EXPECT_FALSE(env->ExceptionCheck()) << "new " << class_name;
+  ov_test_expect_no_exception(env, std::string("new ") + class_name);
   env->DeleteLocalRef(cls);
   return object;
 }
@@ -35,7 +35,7 @@ jobject java_call(JNIEnv* env, jobject target, const char* name, const char* sig
   EXPECT_NE(method, nullptr) << name << signature;
   env->DeleteLocalRef(cls);
   jobject result = method != nullptr ? env->CallObjectMethod(target, method, args...) : nullptr;
-  EXPECT_FALSE(env->ExceptionCheck()) << name;
+  ov_test_expect_no_exception(env, name);
   return result;
 }
 
@@ -58,6 +58,7 @@ inline std::string java_to_string(JNIEnv* env, jobject object) {
   jmethodID value_of =
       env->GetStaticMethodID(string_class, "valueOf", "(Ljava/lang/Object;)Ljava/lang/String;");
   auto text = static_cast<jstring>(env->CallStaticObjectMethod(string_class, value_of, object));
+  ov_test_expect_no_exception(env, "String.valueOf");
   std::string result = ov_test_utf8(env, text);
   env->DeleteLocalRef(text);
   env->DeleteLocalRef(string_class);
@@ -73,6 +74,7 @@ inline std::string java_deep_text(JNIEnv* env, jobject object) {
   jmethodID deep =
       env->GetStaticMethodID(arrays, "deepToString", "([Ljava/lang/Object;)Ljava/lang/String;");
   auto text = static_cast<jstring>(env->CallStaticObjectMethod(arrays, deep, holder));
+  ov_test_expect_no_exception(env, "Arrays.deepToString");
   std::string result = ov_test_utf8(env, text);
   env->DeleteLocalRef(text);
   env->DeleteLocalRef(arrays);
@@ -128,6 +130,7 @@ inline jobject java_ref(JNIEnv* env, const std::string& kind) {
 inline jlong java_resource_ptr(JNIEnv* env, jobject resource) {
   jclass cls = ov_test_find_class(env, "com/qel/vandrel/com/win32/IResource");
   jlong ptr = env->CallLongMethod(resource, env->GetMethodID(cls, "getPtr", "()J"));
+  ov_test_expect_no_exception(env, "getPtr");
   env->DeleteLocalRef(cls);
   return ptr;
 }
@@ -144,6 +147,7 @@ inline jobject java_unknown_wrapper(JNIEnv* env, IUnknown* p) {
 inline void java_close(JNIEnv* env, jobject closeable) {
   jclass cls = ov_test_find_class(env, "java/lang/AutoCloseable");
   env->CallVoidMethod(closeable, env->GetMethodID(cls, "close", "()V"));
+  ov_test_expect_no_exception(env, "close");
   env->DeleteLocalRef(cls);
 }
 
@@ -151,6 +155,7 @@ inline void java_close(JNIEnv* env, jobject closeable) {
 inline jlong java_variant_handle(JNIEnv* env, jobject exception) {
   jclass cls = env->GetObjectClass(exception);
   jlong handle = env->CallLongMethod(exception, env->GetMethodID(cls, "getVariantHandle", "()J"));
+  ov_test_expect_no_exception(env, "getVariantHandle");
   env->DeleteLocalRef(cls);
   return handle;
 }
@@ -159,6 +164,7 @@ inline jlong java_variant_handle(JNIEnv* env, jobject exception) {
 inline void java_release_variant(JNIEnv* env, jobject exception) {
   jclass cls = env->GetObjectClass(exception);
   env->CallVoidMethod(exception, env->GetMethodID(cls, "releaseVariant", "()V"));
+  ov_test_expect_no_exception(env, "releaseVariant");
   env->DeleteLocalRef(cls);
 }
 

@@ -116,11 +116,16 @@ std::string ov_test_take_exception_message(JNIEnv* env) {
   return text;
 }
 
+void ov_test_expect_no_exception(JNIEnv* env, const std::string& what) {
+  if (env->ExceptionCheck()) ADD_FAILURE() << what << " threw " << ov_test_take_exception(env);
+}
+
 void JvmTest::call_com_service(const char* method) {
   jclass cls = ov_test_find_class(env, "com/qel/vandrel/com/win32/ComService");
   jmethodID m = env->GetStaticMethodID(cls, method, "()V");
   ASSERT_NE(m, nullptr) << method;
   env->CallStaticVoidMethod(cls, m);
+  ov_test_expect_no_exception(env, std::string("ComService.") + method);
   env->DeleteLocalRef(cls);
 }
 

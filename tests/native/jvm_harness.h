@@ -26,6 +26,11 @@ std::string ov_test_take_exception_message(JNIEnv* env);
 // A Java string as UTF-8.
 std::string ov_test_utf8(JNIEnv* env, jstring s);
 
+// Ends every JNI Call...Method of a test, before its next JNI call (as
+// -Xcheck:jni demands): an exception the call left pending fails the test,
+// with its text, and is cleared.
+void ov_test_expect_no_exception(JNIEnv* env, const std::string& what);
+
 // Base fixture: COM and the class cache are initialised on the test thread
 // through ComService._initialize, the sample server's classes are registered,
 // and every test must end with no pending exception, no leaked BSTR or

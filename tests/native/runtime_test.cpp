@@ -130,6 +130,7 @@ TEST_F(RuntimeTest, ConversionExceptionCarriesAnOwnedCopyOfTheVariant) {
   jmethodID get_handle = env->GetMethodID(cls, "getVariantHandle", "()J");
   ASSERT_NE(get_handle, nullptr) << ov_test_take_exception(env);
   const jlong handle = env->CallLongMethod(t, get_handle);
+  ov_test_expect_no_exception(env, "getVariantHandle");
   auto* copy = ov_from_handle<VARIANT>(handle);
   ASSERT_NE(copy, nullptr);
   EXPECT_EQ(copy->vt, VT_BSTR);
@@ -137,8 +138,9 @@ TEST_F(RuntimeTest, ConversionExceptionCarriesAnOwnedCopyOfTheVariant) {
   jmethodID release = env->GetMethodID(cls, "releaseVariant", "()V");
   ASSERT_NE(release, nullptr) << ov_test_take_exception(env);
   env->CallVoidMethod(t, release);
+  ov_test_expect_no_exception(env, "releaseVariant");
   env->CallVoidMethod(t, release);  // a second release does nothing
-  EXPECT_EQ(ov_test_take_exception(env), "");
+  ov_test_expect_no_exception(env, "releaseVariant again");
 }
 
 TEST_F(RuntimeTest, ConversionExceptionWithoutVariantCarriesHandleZero) {
@@ -146,7 +148,9 @@ TEST_F(RuntimeTest, ConversionExceptionWithoutVariantCarriesHandleZero) {
   jthrowable t = env->ExceptionOccurred();
   env->ExceptionClear();
   jmethodID get_handle = env->GetMethodID(env->GetObjectClass(t), "getVariantHandle", "()J");
-  EXPECT_EQ(env->CallLongMethod(t, get_handle), 0);
+  const jlong handle = env->CallLongMethod(t, get_handle);
+  ov_test_expect_no_exception(env, "getVariantHandle");
+  EXPECT_EQ(handle, 0);
 }
 
 TEST_F(RuntimeTest, RefillKeepsClassReferencesAndReadsCalendarFields) {

@@ -60,17 +60,19 @@ TEST_F(UnknownNativesTest, QueryInterfaceWrapsANewReference) {
   jobject wrapper = Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1queryInterface(
       env, receiver, ov_to_handle(object), 0x0002040000000000LL,
       static_cast<jlong>(0xC000000000000046ull));
-  ASSERT_NE(wrapper, nullptr) << ov_test_take_exception(env);
+  ASSERT_EQ(ov_test_take_exception(env), "");
+  ASSERT_NE(wrapper, nullptr);
   EXPECT_EQ(ov_release_queue_count(), 0);
   EXPECT_TRUE(env->IsInstanceOf(wrapper, ov_cache.iUnknown));
   const jlong handle = env->CallLongMethod(wrapper, ov_cache.getPtr);
+  ov_test_expect_no_exception(env, "getPtr");
   auto* dispatch = ov_from_handle<IUnknown>(handle);
   EXPECT_NE(dispatch, nullptr);
   EXPECT_EQ(sample_ref_count(object), 2u);  // ours and the wrapper's
   // Hand the wrapper's reference back the way Java would.
   jmethodID close = env->GetMethodID(env->GetObjectClass(wrapper), "close", "()V");
   env->CallVoidMethod(wrapper, close);
-  EXPECT_EQ(ov_test_take_exception(env), "");
+  ov_test_expect_no_exception(env, "close");
   EXPECT_EQ(sample_ref_count(object), 1u);
   object->Release();
 }

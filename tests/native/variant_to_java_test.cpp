@@ -107,6 +107,7 @@ TEST_F(VariantToJavaTest, InterfacesBecomeWrappersTakingTheReference) {
   counter->AddRef();
   v = make([&](VARIANT* x) { x->vt = VT_UNKNOWN, x->punkVal = counter; });
   wrapper = ov_variant_to_java(env, receiver, &v);
+  ASSERT_EQ(ov_test_take_exception(env), "");
   EXPECT_EQ(java_class_name(env, wrapper), "com.qel.vandrel.com.win32.impl.IUnknownImpl");
   java_close(env, wrapper);
   EXPECT_EQ(counter->Release(), 0u);

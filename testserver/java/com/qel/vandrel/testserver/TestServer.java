@@ -10,9 +10,7 @@ package com.qel.vandrel.testserver;
  * count, so {@link #liveObjects()} is 0 whenever nobody holds a sample object.
  */
 public final class TestServer {
-  static {
-    System.loadLibrary("OstrelTestServer");
-  }
+  static { System.loadLibrary("OstrelTestServer"); }
 
   /** Creatable in-process; IUnknown and IDispatch (RefCount = 1, Kind = 2). */
   public static final String CLSID_COUNTER = "{5E1A0000-0000-4A11-9000-000000000001}";
@@ -118,6 +116,16 @@ public final class TestServer {
 
   /** Reference count of the interface pointer {@code ptr} (AddRef then Release). */
   public static native int refCount(long ptr);
+
+  /**
+   * A new Automation object made directly, without its class object and without a COM apartment,
+   * the way a host application hands over an object it made itself: the {@code IDispatch} pointer
+   * with one reference, which the caller owns. 0 when it cannot be made.
+   */
+  public static native long newAutomationObject();
+
+  /** Calls {@code Release} once on the interface pointer {@code ptr}; returns the new count. */
+  public static native int releaseObject(long ptr);
 
   /** The answer MessageBoxW gives in the portable runtime (0: default button); no-op on Windows. */
   public static native void setMessageBoxAnswer(int answer);
