@@ -17,6 +17,7 @@
 #include "runtime/entry.h"
 #include "runtime/errors.h"
 #include "runtime/release_queue.h"
+#include "tests/native/cell_accessors.h"
 #include "tests/native/failing_allocation.h"
 #include "tests/native/java_values.h"
 #include "tests/native/jvm_harness.h"
@@ -141,6 +142,22 @@ TEST(BeforeInitialize, NativesThatNeedTheCacheThrowIllegalStateException) {
 TEST(BeforeInitialize, NativesThatNeedNothingWork) {
   JNIEnv* env = ov_test_env();
   ASSERT_FALSE(ov_cache_ready()) << "this test needs a process in which nothing initialised";
+  // Cells: every accessor, a string and an object round trip, and free.
+  const jlong cell = OV_RC(calloc)(env, nullptr, 8);
+  ASSERT_NE(cell, 0);
+  for (const CellAccessor& accessor : cell_accessors()) {
+    accessor.call(env, cell);
+    EXPECT_EQ(ov_test_take_exception(env), "") << accessor.name;
+  }
+  OV_RC(setValueForBStrPtr)(env, nullptr, cell, env->NewStringUTF("text"));
+  EXPECT_EQ(ov_test_utf8(env, OV_RC(getValueByBStrPtr)(env, nullptr, cell)), "text");
+  OV_RC(setValueForBStrPtr)(env, nullptr, cell, nullptr);
+  OV_RC(setValueForObject)(env, nullptr, cell, env->NewStringUTF("object"));
+  EXPECT_EQ(ov_test_utf8(env, static_cast<jstring>(OV_RC(getValueByObject)(env, nullptr, cell))),
+            "object");
+  OV_RC(free)(env, nullptr, cell);
+  EXPECT_EQ(ov_test_take_exception(env), "");
+
   Java_com_qel_vandrel_com_win32_ComService__1releaseVariant(env, nullptr, 0);
   EXPECT_EQ(ov_test_take_exception(env), "");
 
