@@ -73,8 +73,9 @@ jobject get_object(JNIEnv* env, jlong address) {
   }
   const jobject held = load<jobject>(cell.bytes());
   if (cell.content() == OvCellContent::kObject) return env->NewLocalRef(held);
-  if (held == nullptr) return nullptr;  // zeroed: the cell holds null
-  // Anything else is not a reference of ours: never hand it to the VM.
+  // A zeroed cell holds null; anything else is no reference of ours and
+  // never reaches the VM.
+  if (cell.content() == OvCellContent::kZeroed && held == nullptr) return nullptr;
   refuse_content(env, cell, address, "no object reference");
   return nullptr;
 }
@@ -95,8 +96,6 @@ jstring get_string(JNIEnv* env, jlong address) {
     cell.refuse(env, "BStrPtr");
     return nullptr;
   }
-  const BSTR held = load<BSTR>(cell.bytes());
-  if (held == nullptr) return nullptr;
   // Only a zeroed or string cell can hold a BSTR: never read one out of
   // anything else.
   switch (cell.content()) {
@@ -110,6 +109,8 @@ jstring get_string(JNIEnv* env, jlong address) {
     case OvCellContent::kString:
       break;
   }
+  const BSTR held = load<BSTR>(cell.bytes());
+  if (held == nullptr) return nullptr;
   // Exactly SysStringLen units: zero units inside the string stay.
   return env->NewString(reinterpret_cast<const jchar*>(held),
                         static_cast<jsize>(SysStringLen(held)));

@@ -16,13 +16,14 @@
 //   Object    ptr    a JNI global reference owned by the cell: replaced (the
 //                    old one deleted) by every store, null included, deleted
 //                    by a store of any other kind and by _free; reads return
-//                    a new local reference, null for a zeroed cell, and
-//                    IllegalStateException for a cell holding anything else
+//                    a new local reference, null for a zeroed cell (fresh, or
+//                    its reference set to null), and IllegalStateException
+//                    for a cell holding anything else
 //   BStrPtr   ptr    a BSTR owned by the cell: every store frees the old one
 //                    (or deletes the object reference the cell held); a cell
 //                    whose last store was a number or an object reference is
-//                    never read or freed as a BSTR (IllegalStateException
-//                    unless it is zeroed)
+//                    never read or freed as a BSTR (reads throw
+//                    IllegalStateException)
 //
 // Every accessor and _free first looks the address up among the live cells
 // (refcells/cell_registry.h) and touches nothing when it is refused:

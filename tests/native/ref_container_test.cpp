@@ -241,9 +241,14 @@ TEST_F(RefContainerTest, ObjectReadOfACellThatHoldsNoReferenceIsRefused) {
   EXPECT_EQ(ov_test_take_exception(env), "java.lang.IllegalStateException: the cell at " +
                                              hex(cell_) +
                                              " holds an object reference, not a string");
-  RC(setValueForLong)(env, nullptr, cell_, 0);
+  RC(setValueForObject)(env, nullptr, cell_, nullptr);
   EXPECT_EQ(RC(getValueByObject)(env, nullptr, cell_), nullptr) << "zeroed: null";
   EXPECT_EQ(ov_test_take_exception(env), "");
+  // A number is no reference, 0 included.
+  RC(setValueForLong)(env, nullptr, cell_, 0);
+  EXPECT_EQ(RC(getValueByObject)(env, nullptr, cell_), nullptr);
+  EXPECT_EQ(ov_test_take_exception(env), "java.lang.IllegalStateException: the cell at " +
+                                             hex(cell_) + " holds no object reference");
 }
 
 // Whether the object a weak global reference names has been collected, after
