@@ -8,11 +8,16 @@
 // a named operation in an anonymous namespace, which reports failure the usual
 // way (a pending Java exception and a neutral result):
 //
-//   JNIEXPORT jint JNICALL Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1addRef(
-//       JNIEnv* env, jobject, jlong handle) {
+//   namespace {
+//   jint add_ref(jlong handle) { ... }
+//   }  // namespace
+//
+//   extern "C" JNIEXPORT jint JNICALL
+//   Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1addRef(JNIEnv* env, jobject, jlong handle) {
 //     return ov_jni_entry(env, ov_calls_com_on(handle, kOvZeroIUnknown),
-//                         [&] { return add_ref(env, handle); });
+//                         [&] { return add_ref(handle); });
 //   }
+//   OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1addRef, 16);
 //
 // Before the operation runs, the entry, by what the native needs:
 //  - refuses the call with IllegalStateException while the class cache is
