@@ -15,6 +15,7 @@
 #include "platform/com_platform.h"
 #include "platform/jni_export.h"
 #include "runtime/com_refs.h"
+#include "runtime/entry.h"
 #include "runtime/errors.h"
 #include "runtime/handle.h"
 #include "runtime/jni_refs.h"
@@ -102,12 +103,7 @@ void throw_access_violation(JNIEnv* env) {
   ov_throw_dispatch_exception(env, "Access Violation");
 }
 
-}  // namespace
-
-extern "C" {
-
-JNIEXPORT jlongArray JNICALL Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1getIDsOfNames(
-    JNIEnv* env, jobject, jlong dispatch, jobjectArray names, jint lcid) {
+jlongArray get_ids_of_names(JNIEnv* env, jlong dispatch, jobjectArray names, jint lcid) {
   if (names == nullptr) {
     ov_throw_java_lang(env, "NullPointerException", "the names array is null");
     return nullptr;
@@ -151,11 +147,22 @@ JNIEXPORT jlongArray JNICALL Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__
   if (result != nullptr) env->SetLongArrayRegion(result, 0, count, wide.data());
   return result;
 }
+
+}  // namespace
+
+extern "C" JNIEXPORT jlongArray JNICALL
+Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1getIDsOfNames(JNIEnv* env, jobject,
+                                                                  jlong dispatch,
+                                                                  jobjectArray names, jint lcid) {
+  return ov_jni_entry(env, ov_calls_com_on(dispatch, kOvZeroIDispatch),
+                      [&] { return get_ids_of_names(env, dispatch, names, lcid); });
+}
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1getIDsOfNames, 24);
 
-JNIEXPORT jobject JNICALL Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1invoke(
-    JNIEnv* env, jobject receiver, jlong dispatch, jlong dispid, jint lcid, jint flags,
-    jobjectArray args) {
+namespace {
+
+jobject invoke(JNIEnv* env, jobject receiver, jlong dispatch, jlong dispid, jint lcid, jint flags,
+               jobjectArray args) {
   IDispatch* target = ov_from_handle<IDispatch>(dispatch);
   const jsize count = args != nullptr ? env->GetArrayLength(args) : 0;
   ArgumentBlock block(count);
@@ -208,10 +215,20 @@ JNIEXPORT jobject JNICALL Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1in
   }
   return value;
 }
+
+}  // namespace
+
+extern "C" JNIEXPORT jobject JNICALL Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1invoke(
+    JNIEnv* env, jobject receiver, jlong dispatch, jlong dispid, jint lcid, jint flags,
+    jobjectArray args) {
+  return ov_jni_entry(env, ov_calls_com_on(dispatch, kOvZeroIDispatch),
+                      [&] { return invoke(env, receiver, dispatch, dispid, lcid, flags, args); });
+}
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1invoke, 36);
 
-JNIEXPORT jboolean JNICALL Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1put(
-    JNIEnv* env, jobject, jlong dispatch, jlong dispid, jint lcid, jobject value) {
+namespace {
+
+jboolean put(JNIEnv* env, jlong dispatch, jlong dispid, jint lcid, jobject value) {
   ArgumentBlock block(1);
   if (!block.ok()) {
     ov_throw_java_lang(env, "OutOfMemoryError", "no memory for the property value");
@@ -242,6 +259,12 @@ JNIEXPORT jboolean JNICALL Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1p
   }
   return ov_check_hresult(env, hr, info.get()) ? JNI_TRUE : JNI_FALSE;
 }
-OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1put, 32);
 
-}  // extern "C"
+}  // namespace
+
+extern "C" JNIEXPORT jboolean JNICALL Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1put(
+    JNIEnv* env, jobject, jlong dispatch, jlong dispid, jint lcid, jobject value) {
+  return ov_jni_entry(env, ov_calls_com_on(dispatch, kOvZeroIDispatch),
+                      [&] { return put(env, dispatch, dispid, lcid, value); });
+}
+OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1put, 32);

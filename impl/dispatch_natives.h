@@ -1,5 +1,7 @@
 // Natives of com.qel.vandrel.com.win32.impl.IDispatchImpl: late-bound calls
-// on an automation object whose IDispatch handle Java holds.
+// on an automation object whose IDispatch handle Java holds. Each throws
+// IllegalStateException before the first ComService._initialize, and
+// NullPointerException for a 0 handle (runtime/entry.h).
 #pragma once
 
 #include <jni.h>

@@ -14,13 +14,25 @@
 //   IUnknown  8      an interface pointer (no AddRef/Release)
 //   VoidPtr   8      an address
 //   Object    ptr    a JNI global reference owned by the cell: replaced (the
-//                    old one deleted) by every store, null included; reads
-//                    return a new local reference
+//                    old one deleted) by every store, null included, deleted
+//                    by a store of any other kind and by _free; reads return
+//                    a new local reference, null for a zeroed cell (fresh, or
+//                    its reference set to null), and IllegalStateException
+//                    for a cell holding anything else
 //   BStrPtr   ptr    a BSTR owned by the cell: every store frees the old one
+//                    (or deletes the object reference the cell held); a cell
+//                    whose last store was a number or an object reference is
+//                    never read or freed as a BSTR (reads throw
+//                    IllegalStateException)
 //
-// The natives check nothing about the address beyond what the kind needs;
-// the Java side keeps cells alive and sized (8 bytes cover every kind) and
-// stores null into Object and BStrPtr cells before freeing them.
+// Every accessor and _free first looks the address up among the live cells
+// (refcells/cell_registry.h) and touches nothing when it is refused:
+// 0 gives NullPointerException (except _free(0), which does nothing), an
+// address that is no live cell (freed, or never made by _calloc)
+// IllegalStateException, an access wider than the cell
+// IllegalArgumentException. The Java side sizes cells (8 bytes cover every
+// kind) and stores null into BStrPtr cells before freeing them. None of these
+// natives needs ComService._initialize.
 #pragma once
 
 #include <jni.h>
@@ -31,7 +43,8 @@ extern "C" {
 // a cell can sensibly be (kOvMaxCellBytes), or memory runs out.
 JNIEXPORT jlong JNICALL Java_com_qel_vandrel_com_win32_RefContainer__1calloc(JNIEnv*, jclass,
                                                                              jint size);
-// Frees a cell (0 does nothing); what the cell holds is not released.
+// Frees a cell (0 does nothing) and the object reference it holds; a BSTR it
+// holds is not released.
 JNIEXPORT void JNICALL Java_com_qel_vandrel_com_win32_RefContainer__1free(JNIEnv*, jclass,
                                                                           jlong address);
 

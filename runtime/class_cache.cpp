@@ -10,6 +10,7 @@
 #include "runtime/jni_refs.h"
 
 OvClassCache ov_cache{};
+std::atomic<bool> ov_cache_filled{false};
 
 namespace {
 
@@ -204,6 +205,7 @@ int ov_init_class_cache(JNIEnv* env) {
     jint value = env->GetStaticIntField(ov_cache.calendar, field);
     if (ov_cache.*row.entry != value) ov_cache.*row.entry = value;
   }
+  ov_cache_filled.store(true, std::memory_order_release);
   return 1;
 }
 

@@ -11,6 +11,8 @@
 
 #include <jni.h>
 
+#include <atomic>
+
 #include "platform/com_platform.h"
 
 struct OvClassCache {
@@ -70,6 +72,17 @@ struct OvClassCache {
 };
 
 extern OvClassCache ov_cache;
+
+// Set by the first fill that completes and never cleared: a later fill that
+// fails leaves the entries of the earlier one in place.
+extern std::atomic<bool> ov_cache_filled;
+
+// True once the cache may be read (acquire: the entries the completing fill
+// wrote are visible with it). The natives' entry reads it before an
+// operation that uses the cache (runtime/entry.h).
+inline bool ov_cache_ready() {
+  return ov_cache_filled.load(std::memory_order_acquire);
+}
 
 // Fills every entry in table order; 1 on success, 0 at the first failed
 // lookup with the VM's lookup error pending (later entries keep what they

@@ -1,8 +1,8 @@
 #include "runtime/errors.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "platform/av_guard.h"
 #include "runtime/class_cache.h"
@@ -172,8 +172,10 @@ int ov_check_hresult(JNIEnv* env, HRESULT hr, const EXCEPINFO* info) {
   return 0;
 }
 
-void ov_throw_java_lang(JNIEnv* env, const char* simple_name, const char* message) {
-  const std::string name = std::string("java/lang/") + simple_name;
-  OvLocalRef<jclass> cls(env, env->FindClass(name.c_str()));
+void ov_throw_java_lang(JNIEnv* env, const char* simple_name, const char* message) noexcept {
+  // No allocation of ours: this also reports that memory ran out.
+  char name[64];
+  std::snprintf(name, sizeof name, "java/lang/%s", simple_name);
+  OvLocalRef<jclass> cls(env, env->FindClass(name));
   if (cls) env->ThrowNew(cls.get(), message);
 }

@@ -37,5 +37,6 @@ int ov_throw_conversion_exception(JNIEnv* env, const VARIANT* variant, const cha
 int ov_check_hresult(JNIEnv* env, HRESULT hr, const EXCEPINFO* info);
 
 // Throws a java.lang exception (NullPointerException, OutOfMemoryError, ...)
-// by simple name. Used for the few failures that are not COM's.
-void ov_throw_java_lang(JNIEnv* env, const char* simple_name, const char* message);
+// by simple name. Used for the failures that are not COM's. Needs neither the
+// class cache nor any allocation of the library's.
+void ov_throw_java_lang(JNIEnv* env, const char* simple_name, const char* message) noexcept;

@@ -6,6 +6,7 @@
 #include "platform/jni_export.h"
 #include "runtime/class_cache.h"
 #include "runtime/com_refs.h"
+#include "runtime/entry.h"
 #include "runtime/errors.h"
 #include "runtime/handle.h"
 #include "runtime/release_queue.h"
@@ -34,25 +35,41 @@ bool class_id(JNIEnv* env, jstring text, const char* what, CLSID* clsid) {
 
 }  // namespace
 
-extern "C" {
+namespace {
 
-JNIEXPORT void JNICALL Java_com_qel_vandrel_com_win32_ComService__1initialize(JNIEnv* env, jclass) {
+void initialize(JNIEnv* env) {
   if (!ov_init_class_cache(env)) return;
   if (!ov_release_queue_init()) return;
   const HRESULT hr = CoInitialize(nullptr);
   if (hr != S_OK && hr != S_FALSE) ov_check_hresult(env, hr, nullptr);
 }
+
+}  // namespace
+
+extern "C" JNIEXPORT void JNICALL
+Java_com_qel_vandrel_com_win32_ComService__1initialize(JNIEnv* env, jclass) {
+  ov_jni_entry(env, kOvNeedsNothing, [&] { initialize(env); });
+}
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1initialize, 8);
 
-JNIEXPORT void JNICALL Java_com_qel_vandrel_com_win32_ComService__1uninitialize(JNIEnv*, jclass) {
+namespace {
+
+void uninitialize() {
   ov_release_queue_drain();
   CoUninitialize();
 }
+
+}  // namespace
+
+extern "C" JNIEXPORT void JNICALL
+Java_com_qel_vandrel_com_win32_ComService__1uninitialize(JNIEnv* env, jclass) {
+  ov_jni_entry(env, kOvNeedsNothing, [&] { uninitialize(); });
+}
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1uninitialize, 8);
 
-JNIEXPORT jlong JNICALL
-Java_com_qel_vandrel_com_win32_ComService__1coCreateInstance__Ljava_lang_String_2I(
-    JNIEnv* env, jclass, jstring clsid_text, jint context) {
+namespace {
+
+jlong co_create_instance(JNIEnv* env, jstring clsid_text, jint context) {
   CLSID clsid;
   if (!class_id(env, clsid_text, "class identifier is null", &clsid)) return 0;
   IUnknown* object = nullptr;
@@ -60,32 +77,59 @@ Java_com_qel_vandrel_com_win32_ComService__1coCreateInstance__Ljava_lang_String_
                    reinterpret_cast<void**>(&object));
   return ov_to_handle(object);
 }
+
+}  // namespace
+
+extern "C" JNIEXPORT jlong JNICALL
+Java_com_qel_vandrel_com_win32_ComService__1coCreateInstance__Ljava_lang_String_2I(
+    JNIEnv* env, jclass, jstring clsid_text, jint context) {
+  return ov_jni_entry(env, kOvCallsCom,
+                      [&] { return co_create_instance(env, clsid_text, context); });
+}
 OV_JNI_EXPORT_STDCALL(
     Java_com_qel_vandrel_com_win32_ComService__1coCreateInstance__Ljava_lang_String_2I, 16);
 
-JNIEXPORT jlong JNICALL
-Java_com_qel_vandrel_com_win32_ComService__1coGetObject(JNIEnv* env, jclass, jstring display_name) {
+namespace {
+
+jlong co_get_object(JNIEnv* env, jstring display_name) {
   OvMallocPtr<OLECHAR> name = argument_text(env, display_name, "display name is null");
   if (!name) return 0;
   IUnknown* object = nullptr;
   CoGetObject(name.get(), nullptr, IID_IUnknown, reinterpret_cast<void**>(&object));
   return ov_to_handle(object);
 }
+
+}  // namespace
+
+extern "C" JNIEXPORT jlong JNICALL
+Java_com_qel_vandrel_com_win32_ComService__1coGetObject(JNIEnv* env, jclass, jstring display_name) {
+  return ov_jni_entry(env, kOvCallsCom, [&] { return co_get_object(env, display_name); });
+}
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1coGetObject, 12);
 
-JNIEXPORT jlong JNICALL Java_com_qel_vandrel_com_win32_ComService__1getActiveObject(
-    JNIEnv* env, jclass, jstring clsid_text) {
+namespace {
+
+jlong get_active_object(JNIEnv* env, jstring clsid_text) {
   CLSID clsid;
   if (!class_id(env, clsid_text, "class identifier is null", &clsid)) return 0;
   IUnknown* object = nullptr;
   GetActiveObject(clsid, nullptr, &object);
   return ov_to_handle(object);
 }
+
+}  // namespace
+
+extern "C" JNIEXPORT jlong JNICALL Java_com_qel_vandrel_com_win32_ComService__1getActiveObject(
+    JNIEnv* env, jclass, jstring clsid_text) {
+  return ov_jni_entry(env, kOvCallsCom, [&] { return get_active_object(env, clsid_text); });
+}
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1getActiveObject, 12);
 
-JNIEXPORT void JNICALL Java_com_qel_vandrel_com_win32_ComService__1releaseVariant(JNIEnv* env,
-                                                                                  jclass,
-                                                                                  jlong handle) {
+namespace {
+
+// Any thread, COM or not (a collected exception's variant may come back on
+// a cleaner thread): nothing is drained here.
+void release_variant(JNIEnv* env, jlong handle) {
   auto* block = ov_from_handle<VARIANT>(handle);
   if (block == nullptr) return;
   // The copy may hold interfaces (an array of them): their releases run
@@ -94,12 +138,18 @@ JNIEXPORT void JNICALL Java_com_qel_vandrel_com_win32_ComService__1releaseVarian
   GlobalFree(block);
   if (!clean) ov_throw_com_exception(env, "Access violation in release");
 }
+
+}  // namespace
+
+extern "C" JNIEXPORT void JNICALL
+Java_com_qel_vandrel_com_win32_ComService__1releaseVariant(JNIEnv* env, jclass, jlong handle) {
+  ov_jni_entry(env, kOvNeedsNothing, [&] { release_variant(env, handle); });
+}
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1releaseVariant, 16);
 
-JNIEXPORT jint JNICALL Java_com_qel_vandrel_com_win32_ComService__1messageBox(JNIEnv* env, jclass,
-                                                                              jstring text,
-                                                                              jstring caption,
-                                                                              jint style) {
+namespace {
+
+jint message_box(JNIEnv* env, jstring text, jstring caption, jint style) {
   OvMallocPtr<OLECHAR> text_chars = argument_text(env, text, "message box text is null");
   if (!text_chars) return 0;
   OvMallocPtr<OLECHAR> caption_chars = argument_text(env, caption, "message box caption is null");
@@ -107,6 +157,12 @@ JNIEXPORT jint JNICALL Java_com_qel_vandrel_com_win32_ComService__1messageBox(JN
   return MessageBoxW(nullptr, reinterpret_cast<LPCWSTR>(text_chars.get()),
                      reinterpret_cast<LPCWSTR>(caption_chars.get()), static_cast<UINT>(style));
 }
-OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1messageBox, 20);
 
-}  // extern "C"
+}  // namespace
+
+extern "C" JNIEXPORT jint JNICALL Java_com_qel_vandrel_com_win32_ComService__1messageBox(
+    JNIEnv* env, jclass, jstring text, jstring caption, jint style) {
+  // The texts come through toString(), a cache entry.
+  return ov_jni_entry(env, kOvNeedsCache, [&] { return message_box(env, text, caption, style); });
+}
+OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1messageBox, 20);

@@ -290,7 +290,10 @@ HRESULT AutomationObject::make_array_member(DispatchCall& call) {
     hr = call.integer_arg(lb_param, 0, &lb);
     if (SUCCEEDED(hr)) hr = call.integer_arg(n_param, 0, &n);
     if (FAILED(hr)) return hr;
-    if (n < 0) return E_INVALIDARG;
+    // A lower bound or count that a SAFEARRAYBOUND cannot hold.
+    if (n < 0 || n > 0xFFFFFFFFLL || lb < -0x80000000LL || lb > 0x7FFFFFFFLL) {
+      return E_INVALIDARG;
+    }
     bounds[d].lLbound = static_cast<LONG>(lb);
     bounds[d].cElements = static_cast<ULONG>(n);
     ++dims;

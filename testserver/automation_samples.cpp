@@ -91,6 +91,8 @@ const TypeSample kTypeSamples[] = {
 
 using ElementFill = HRESULT (*)(LONG k, VARIANT* out);
 
+constexpr LONGLONG kLongMax = 0x7FFFFFFF;
+
 struct ElementSample {
   VARTYPE vt;
   ElementFill fill;
@@ -231,24 +233,32 @@ HRESULT make_array(VARTYPE vt, const SAFEARRAYBOUND* bounds, UINT dims, SAFEARRA
   }
   if (sample == nullptr || dims == 0 || dims > 3) return DISP_E_BADVARTYPE;
   std::array<SAFEARRAYBOUND, 3> shape{};
-  LONG total = 1;
+  // Every index must be a LONG and so must the element count: the arithmetic
+  // is 64-bit, and bounds past that are refused.
+  LONGLONG total = 1;
   for (UINT d = 0; d < dims; ++d) {
     shape[d] = bounds[d];
-    total *= static_cast<LONG>(bounds[d].cElements);
+    const LONGLONG n = bounds[d].cElements;
+    if (n > 0 && bounds[d].lLbound + (n - 1) > kLongMax) return E_INVALIDARG;
+    if (total != 0) total = n <= kLongMax / total ? total * n : -1;
   }
+  for (UINT d = 0; d < dims; ++d) {
+    if (shape[d].cElements == 0) total = 0;
+  }
+  if (total < 0) return E_INVALIDARG;
   SAFEARRAY* array = SafeArrayCreate(vt, dims, shape.data());
   if (array == nullptr) return E_OUTOFMEMORY;
-  for (LONG k = 0; k < total; ++k) {
+  for (LONGLONG k = 0; k < total; ++k) {
     // indices[0] is the first dimension, which varies fastest.
     std::array<LONG, 3> indices{};
-    LONG rest = k;
+    LONGLONG rest = k;
     for (UINT d = 0; d < dims; ++d) {
-      const LONG n = static_cast<LONG>(shape[d].cElements);
-      indices[d] = shape[d].lLbound + rest % n;
+      const LONGLONG n = shape[d].cElements;
+      indices[d] = static_cast<LONG>(shape[d].lLbound + rest % n);
       rest /= n;
     }
     ScopedVariant element;
-    HRESULT hr = sample->fill(k, element.get());
+    HRESULT hr = sample->fill(static_cast<LONG>(k), element.get());
     if (SUCCEEDED(hr)) {
       hr = SafeArrayPutElement(array, indices.data(), put_element_source(vt, element.get()));
     }

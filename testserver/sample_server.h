@@ -117,7 +117,10 @@ constexpr DISPID kReturnString = 3;
 // VT_R8, VT_DATE, VT_CY as k+1 units, VT_DECIMAL k+1), VARIANT_TRUE for even k and
 // VARIANT_FALSE for odd k (VT_BOOL), "s<k>" (VT_BSTR), VT_I4 k+1 (VT_VARIANT),
 // scode 0x80040000+k (VT_ERROR), a new Counter (VT_DISPATCH, VT_UNKNOWN).
-// E_INVALIDARG for a negative count; DISP_E_BADVARTYPE for other element types.
+// E_INVALIDARG for a negative count, a bound or count outside a
+// SAFEARRAYBOUND, a dimension whose last index would exceed 0x7FFFFFFF and
+// more than 0x7FFFFFFF elements in all; DISP_E_BADVARTYPE for other element
+// types.
 constexpr DISPID kMakeArray = 4;
 // MakeSafeArrayVariant(n): a VARIANT whose vt is VT_SAFEARRAY (27) - a type a
 // VARIANT never legally carries - with parray a 1-D VT_I4 array (lb 0, n

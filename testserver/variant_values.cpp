@@ -140,7 +140,9 @@ HRESULT copy_by_value(VARIANT* dest, const VARIANT& src) {
   }
   switch (vt) {
     case VT_BSTR: {
+      // A null referent stays a null BSTR: VariantInit leaves bstrVal as it was.
       const BSTR s = *src.pbstrVal;
+      dest->bstrVal = nullptr;
       if (s != nullptr) {
         dest->bstrVal = SysAllocStringLen(s, SysStringLen(s));
         if (dest->bstrVal == nullptr) return E_OUTOFMEMORY;

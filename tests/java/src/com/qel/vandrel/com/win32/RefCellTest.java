@@ -84,6 +84,14 @@ class RefCellTest extends AutomationFixture {
   }
 
   @Test
+  void anEmptyStringCellEchoesAsTheEmptyString() {
+    try (RefString empty = new RefString()) {
+      assertEquals("", automation.invoke("Echo", empty), "a null BSTR comes back as \"\"");
+      assertNull(empty.get());
+    }
+  }
+
+  @Test
   void aClosedCellRefusesAccess() {
     RefString text = new RefString("bye");
     text.close();

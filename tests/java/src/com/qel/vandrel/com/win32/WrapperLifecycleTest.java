@@ -87,6 +87,18 @@ class WrapperLifecycleTest {
   }
 
   @Test
+  void closeLaterReleasesAtTheNextComCallOfAnyKind() {
+    try (IUnknown kept = newCounter()) {
+      newCounter().closeLater();
+      assertEquals(2, TestServer.liveObjects());
+      assertEquals(2, kept.addRef()); // a call that wraps nothing
+      assertEquals(1, TestServer.liveObjects(), "the queued Counter went with the next COM call");
+      assertEquals(1, kept.release());
+    }
+    assertEquals(0, TestServer.liveObjects());
+  }
+
+  @Test
   void anUnclosedUnreachableWrapperIsReleasedBySafetyNet() throws InterruptedException {
     newCounter(); // dropped without close
     try (IUnknown probe = newCounter()) {
