@@ -134,5 +134,7 @@ OLEPORT_API HRESULT WINAPI SafeArrayGetIID(SAFEARRAY* psa, GUID* pguid);
 OLEPORT_API INT WINAPI SystemTimeToVariantTime(LPSYSTEMTIME lpSystemTime, DOUBLE* pvtime);
 // Valid for dates of years 100..9999 (-657434.99... to 2958465.99...); FALSE
 // outside, output untouched. The time is rounded to the nearest second
-// (possibly into the next day) and wMilliseconds is always 0.
+// (possibly into the next day) and wMilliseconds is always 0. A time that
+// rounds past 9999-12-31 23:59:59 gives FALSE too (as on Windows; Wine returns
+// year 10000).
 OLEPORT_API INT WINAPI VariantTimeToSystemTime(DOUBLE vtime, LPSYSTEMTIME lpSystemTime);
