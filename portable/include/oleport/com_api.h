@@ -77,8 +77,10 @@ OLEPORT_API void WINAPI CoUninitialize(void);
 // context shares a bit with the registered one.
 
 // Registers `pUnk` (AddRef'd) as the class object of `rclsid` for the
-// contexts in dwClsContext; `flags` is a REGCLS value (kept, not enforced
-// in-process, as on Windows). The cookie goes to *lpdwRegister.
+// contexts in dwClsContext. `flags` is a REGCLS value: REGCLS_MULTIPLEUSE with
+// CLSCTX_LOCAL_SERVER also registers for CLSCTX_INPROC_SERVER (as Windows
+// documents it; REGCLS_MULTI_SEPARATE and REGCLS_SINGLEUSE do not); the other
+// bits only matter to out-of-process clients. The cookie goes to *lpdwRegister.
 // CO_E_NOTINITIALIZED without an apartment; E_INVALIDARG for null pointers.
 OLEPORT_API HRESULT WINAPI CoRegisterClassObject(REFCLSID rclsid, LPUNKNOWN pUnk,
                                                  DWORD dwClsContext, DWORD flags,
