@@ -55,7 +55,9 @@ TEST_F(RegistryTest, KeysAreCreatedOpenedAndDeleted) {
     LSTATUS expected;
   };
   ScopedKey opened;
+  const OleString too_long(300, OLECHAR{'k'});  // Windows allows 255 units, Wine 256
   const Case cases[] = {
+      {"create a name too long", create(too_long.c_str(), opened), ERROR_INVALID_PARAMETER},
       {"open ignoring case", open(OLESTR("pARENT\\child"), opened), ERROR_SUCCESS},
       {"open a missing key", open(OLESTR("Parent\\Missing"), opened), ERROR_FILE_NOT_FOUND},
       {"open with a leading backslash", open(OLESTR("\\Parent"), opened), ERROR_BAD_PATHNAME},
@@ -132,6 +134,7 @@ TEST_F(RegistryTest, StringAndDefaultValues) {
 
   ScopedKey fresh;
   ASSERT_EQ(create(OLESTR("Fresh"), fresh), ERROR_SUCCESS);
+  const OleString too_long_name(16384, OLECHAR{'v'});
   struct Case {
     const char* what;
     LSTATUS actual;
@@ -150,6 +153,12 @@ TEST_F(RegistryTest, StringAndDefaultValues) {
        ERROR_INVALID_PARAMETER},
       {"a size without data", RegSetValueExW(scratch_.get(), OLESTR("Null"), 0, REG_SZ, nullptr, 4),
        ERROR_NOACCESS},
+      {"a value name past 16383 units",
+       RegSetValueExW(scratch_.get(), too_long_name.c_str(), 0, REG_SZ,
+                      reinterpret_cast<const BYTE*>(text), bytes),
+       ERROR_INVALID_PARAMETER},
+      {"reserved not null", RegQueryValueExW(scratch_.get(), nullptr, &size, &type, nullptr, &size),
+       ERROR_INVALID_PARAMETER},
       {"delete a value", RegDeleteValueW(scratch_.get(), OLESTR("named")), ERROR_SUCCESS},
       {"read it after",
        RegQueryValueExW(scratch_.get(), OLESTR("Named"), nullptr, &type, nullptr, &size),
