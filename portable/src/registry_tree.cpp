@@ -4,16 +4,12 @@ namespace oleport {
 namespace registry {
 namespace {
 
-void mark_deleted(Key& key) {
-  // Iterative, so that a deep tree cannot exhaust the stack.
-  std::vector<Key*> pending{&key};
-  while (!pending.empty()) {
-    Key* next = pending.back();
-    pending.pop_back();
-    next->deleted = true;
-    next->values.clear();
-    for (auto& entry : next->subkeys) pending.push_back(entry.second.get());
-  }
+// Recursive without allocating, so it cannot fail half-way; keys are at most
+// kMaxDepth deep.
+void mark_deleted(Key& key) noexcept {
+  key.deleted = true;
+  key.values.clear();
+  for (auto& entry : key.subkeys) mark_deleted(*entry.second);
 }
 
 }  // namespace
@@ -86,8 +82,9 @@ void clear(Key& key) {
 }
 
 void remove(Key& key) {
+  const Name lookup = folded(key.name);
+  if (std::shared_ptr<Key> parent = key.parent.lock()) parent->subkeys.erase(lookup);
   mark_deleted(key);
-  if (std::shared_ptr<Key> parent = key.parent.lock()) parent->subkeys.erase(folded(key.name));
 }
 
 std::size_t depth_of(const Key& key) {

@@ -65,6 +65,7 @@ std::shared_ptr<Key> find_or_create(const std::shared_ptr<Key>& from, const Path
 void clear(Key& key);
 
 // Detaches `key` from its parent and marks it and everything below deleted.
+// The caller holds a reference to `key`.
 void remove(Key& key);
 
 // Keys between `key` and the root it hangs from (1 for a hive's root).
