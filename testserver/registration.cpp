@@ -1,5 +1,6 @@
 // Registration of the sample classes: the class objects on the calling
-// thread and the Running instance in the running object table.
+// thread, the Running instance in the running object table and the ProgIDs
+// of every class in the current user's registry.
 #include <array>
 #include <mutex>
 
@@ -8,6 +9,7 @@
 #include "testserver/class_factory.h"
 #include "testserver/faulty_calls.h"
 #include "testserver/faulty_release.h"
+#include "testserver/progids.h"
 #include "testserver/sample_server.h"
 #include "testserver/simple_object.h"
 
@@ -75,16 +77,24 @@ class Registration {
     }
     running_ = new SimpleObject(SimpleKind::kRunning, Accounting::kRegistrationOwned);
     running_->AddRef();
-    const HRESULT hr =
+    HRESULT hr =
         RegisterActiveObject(running_, CLSID_SampleRunning, ACTIVEOBJECT_STRONG, &running_cookie_);
     if (FAILED(hr)) {
       revoke();
       return hr;
     }
+    hr = register_sample_progids();
+    if (FAILED(hr)) {
+      revoke();
+      return hr;
+    }
+    progids_ = true;
     return S_OK;
   }
 
   void revoke() {
+    if (progids_) remove_sample_progids();
+    progids_ = false;
     if (running_cookie_ != 0) RevokeActiveObject(running_cookie_, nullptr);
     running_cookie_ = 0;
     if (running_ != nullptr) running_->Release();
@@ -112,6 +122,7 @@ class Registration {
   std::array<DWORD, kClassCount> cookies_{};
   SimpleObject* running_ = nullptr;
   DWORD running_cookie_ = 0;
+  bool progids_ = false;
   long retired_counter_created_ = 0;
 };
 

@@ -2,6 +2,14 @@
 // registered on the calling thread through CoRegisterClassObject, each built
 // to make one behaviour of a COM client observable.
 //
+// Each class also has a ProgID, registered per user under
+// HKEY_CURRENT_USER\Software\Classes while the server is registered:
+// "Ostrel.Sample<Name>.1" and the version-independent "Ostrel.Sample<Name>"
+// (CurVer names the ".1"), e.g. Ostrel.SampleAutomation.1 and
+// Ostrel.SampleAutomation. On Windows these are real registry entries; a
+// process that ends without sample_server_revoke leaves them behind until the
+// next registration replaces them.
+//
 // Classes (CLSID {5E1A0000-0000-4A11-9000-0000000000NN}):
 //   01 Counter        creatable in-process; IUnknown + IDispatch, anything else
 //                     E_NOINTERFACE. Members: RefCount (DISPID 1, get),
@@ -62,15 +70,15 @@ OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleFaultyCalls;
 }
 
 // Registers every class object on the calling thread (REGCLS_MULTIPLEUSE,
-// LocalOnly REGCLS_MULTI_SEPARATE) and
-// puts the Running instance in the running object table. The thread needs an
-// apartment (CoInitializeEx) first. Registering again while registered does
+// LocalOnly REGCLS_MULTI_SEPARATE), puts the Running instance in the running
+// object table and writes the ProgIDs. The thread needs an apartment
+// (CoInitializeEx) first. Registering again while registered does
 // nothing and returns S_FALSE. On failure everything done so far is undone and
 // the failing HRESULT returned.
 OSTREL_TESTSERVER_API HRESULT sample_server_register();
 
-// Revokes the class objects and the running-object entry. Does nothing when
-// not registered.
+// Revokes the class objects and the running-object entry and removes the
+// ProgIDs. Does nothing when not registered.
 OSTREL_TESTSERVER_API void sample_server_revoke();
 
 // Number of live objects handed out (see above).

@@ -1,7 +1,7 @@
 // Umbrella header of the portable COM/OLE Automation runtime. It supplies the
 // names, signatures, constants and memory layouts that Windows code expects
-// from <windows.h>, <objbase.h>, <oleauto.h>, <ocidl.h> and <oleidl.h>, laid
-// out as 64-bit Windows lays them out.
+// from <windows.h> (the registry included), <objbase.h>, <oleauto.h>, <ocidl.h>
+// and <oleidl.h>, laid out as 64-bit Windows lays them out.
 #pragma once
 
 #include "oleport/base_types.h"
@@ -12,3 +12,4 @@
 #include "oleport/automation_api.h"
 #include "oleport/com_api.h"
 #include "oleport/kernel_api.h"
+#include "oleport/registry_api.h"

@@ -1,5 +1,5 @@
-// Test accounting of the portable runtime: live object counts and control
-// over the answers of dialogs that have no window here.
+// Test accounting of the portable runtime: live object and open key counts
+// and control over the answers of dialogs that have no window here.
 #pragma once
 
 #include <stddef.h>
@@ -21,6 +21,8 @@ OLEPORT_TESTING_API long oleport_created_safearray_count(void);
 OLEPORT_TESTING_API long oleport_registered_class_count(void);
 // Entries in the running object table.
 OLEPORT_TESTING_API long oleport_running_object_count(void);
+// Registry keys open (HKEYs not yet closed; predefined keys do not count).
+OLEPORT_TESTING_API long oleport_open_key_count(void);
 
 // Makes every following MessageBoxW return `answer` (an ID* value) without
 // looking at its style; 0 restores the default-button behaviour.

@@ -28,10 +28,14 @@ HRESULT WINAPI CoRegisterClassObject(REFCLSID rclsid, LPUNKNOWN pUnk, DWORD dwCl
   if (pUnk == nullptr || lpdwRegister == nullptr) return E_INVALIDARG;
   *lpdwRegister = 0;
   if (!oleport::current_thread_in_apartment()) return CO_E_NOTINITIALIZED;
-  // REGCLS flags only matter to out-of-process clients.
-  static_cast<void>(flags);
+  DWORD contexts = dwClsContext;
+  // A multiple-use local server serves its own process too; REGCLS_MULTI_SEPARATE
+  // (and single use) keep in-process requests away from it.
+  if ((flags & REGCLS_MULTIPLEUSE) != 0 && (dwClsContext & CLSCTX_LOCAL_SERVER) != 0) {
+    contexts |= CLSCTX_INPROC_SERVER;
+  }
   bool already = false;
-  *lpdwRegister = table().add(rclsid, pUnk, dwClsContext, GetCurrentThreadId(), already);
+  *lpdwRegister = table().add(rclsid, pUnk, contexts, GetCurrentThreadId(), already);
   return S_OK;
 }
 

@@ -1,5 +1,5 @@
 // CoGetObject for the class-moniker display names: "clsid:GUID[:]" binds to
-// the class object, "new:GUID" creates an instance.
+// the class object, "new:GUID" or "new:ProgID" creates an instance.
 #include <cstddef>
 
 #include "apartment.h"
@@ -45,7 +45,9 @@ bool parse(const OLECHAR* name, std::size_t length, Binding& binding, CLSID& cls
       --rest_length;
     }
     binding = prefix.binding;
-    return oleport::parse_guid(rest, rest_length, clsid);
+    if (oleport::parse_guid(rest, rest_length, clsid)) return true;
+    // The new moniker also takes a ProgID; `rest` runs to the end of `name`.
+    return prefix.binding == Binding::kNewInstance && SUCCEEDED(CLSIDFromProgID(rest, &clsid));
   }
   return false;
 }

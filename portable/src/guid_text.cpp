@@ -1,4 +1,5 @@
-// CLSIDFromString, IIDFromString, StringFromGUID2 and StringFromCLSID.
+// CLSIDFromString (ProgIDs left to CLSIDFromProgID), IIDFromString,
+// StringFromGUID2 and StringFromCLSID.
 #include "guid_text.h"
 
 #include <cstring>
@@ -61,12 +62,12 @@ HRESULT WINAPI CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid) {
   *pclsid = GUID_NULL;
   if (lpsz == nullptr) return S_OK;
   const std::size_t length = oleport::length_of(lpsz);
-  if (length != oleport::kBracedGuidLength || lpsz[0] != u'{' ||
-      !oleport::parse_guid(lpsz, length, *pclsid)) {
-    *pclsid = GUID_NULL;
-    return CO_E_CLASSSTRING;
+  if (length == oleport::kBracedGuidLength && lpsz[0] == u'{' &&
+      oleport::parse_guid(lpsz, length, *pclsid)) {
+    return S_OK;
   }
-  return S_OK;
+  *pclsid = GUID_NULL;
+  return CLSIDFromProgID(lpsz, pclsid);
 }
 
 HRESULT WINAPI IIDFromString(LPCOLESTR lpsz, LPIID lpiid) {

@@ -16,12 +16,11 @@ HRESULT copy_owned_value(VARIANT& out, const VARIANT& src) {
   }
   switch (vt) {
     case VT_BSTR:
-      if (src.bstrVal != nullptr) {
-        out.bstrVal = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(src.bstrVal),
-                                            SysStringByteLen(src.bstrVal));
-        if (out.bstrVal == nullptr) return E_OUTOFMEMORY;
-      }
-      return S_OK;
+      // A null BSTR reads as an empty one, and its copy is a new empty BSTR
+      // (as on Windows), so the copy never holds null.
+      out.bstrVal = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(src.bstrVal),
+                                          SysStringByteLen(src.bstrVal));
+      return out.bstrVal == nullptr ? E_OUTOFMEMORY : S_OK;
     case VT_UNKNOWN:
     case VT_DISPATCH:
       if (src.punkVal != nullptr) src.punkVal->AddRef();

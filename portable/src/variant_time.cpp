@@ -79,6 +79,9 @@ INT WINAPI VariantTimeToSystemTime(DOUBLE vtime, LPSYSTEMTIME lpSystemTime) {
     seconds -= kSecondsPerDay;
     ++day;
   }
+  // A time that rounds past 9999-12-31 23:59:59 is refused (as on Windows),
+  // not turned into year 10000.
+  if (static_cast<double>(day) > kLastValidDay) return FALSE;
   const CivilDate date = civil_from_days(day + kDateEpoch);
   SYSTEMTIME& st = *lpSystemTime;
   st.wYear = static_cast<WORD>(date.year);

@@ -29,6 +29,7 @@ TEST_F(ActivationTest, RequestedContextMustMatchTheRegisteredOne) {
     DWORD registered;
     DWORD requested;
     HRESULT expected;
+    DWORD flags = REGCLS_MULTIPLEUSE;
   };
   const Case cases[] = {
       {CLSCTX_INPROC_SERVER, CLSCTX_INPROC_SERVER, S_OK},
@@ -40,12 +41,20 @@ TEST_F(ActivationTest, RequestedContextMustMatchTheRegisteredOne) {
       {CLSCTX_LOCAL_SERVER, CLSCTX_ALL, S_OK},
       {CLSCTX_INPROC_HANDLER, CLSCTX_INPROC_HANDLER, S_OK},
       {CLSCTX_INPROC_HANDLER, CLSCTX_LOCAL_SERVER, REGDB_E_CLASSNOTREG},
+      // A multiple-use local server also serves its own process; the other
+      // flags keep it out of reach of in-process requests.
+      {CLSCTX_LOCAL_SERVER, CLSCTX_INPROC_SERVER, S_OK},
+      {CLSCTX_LOCAL_SERVER, CLSCTX_INPROC_HANDLER, REGDB_E_CLASSNOTREG},
+      {CLSCTX_LOCAL_SERVER, CLSCTX_INPROC_SERVER, REGDB_E_CLASSNOTREG, REGCLS_MULTI_SEPARATE},
+      {CLSCTX_LOCAL_SERVER, CLSCTX_LOCAL_SERVER, S_OK, REGCLS_MULTI_SEPARATE},
+      {CLSCTX_LOCAL_SERVER, CLSCTX_INPROC_SERVER, REGDB_E_CLASSNOTREG, REGCLS_SINGLEUSE},
+      {CLSCTX_INPROC_SERVER, CLSCTX_INPROC_SERVER, S_OK, REGCLS_MULTI_SEPARATE},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message()
-                 << "registered " << c.registered << ", requested " << c.requested);
+    SCOPED_TRACE(testing::Message() << "registered " << c.registered << " with flags " << c.flags
+                                    << ", requested " << c.requested);
     CountingFactory factory;
-    ClassRegistration registration(kTestClass, &factory, c.registered);
+    ClassRegistration registration(kTestClass, &factory, c.registered, c.flags);
     IUnknown* object = nullptr;
     EXPECT_EQ(CoCreateInstance(kTestClass, nullptr, c.requested, IID_IUnknown,
                                reinterpret_cast<void**>(&object)),

@@ -1,7 +1,7 @@
 // What the conformance cases may ask of the platform beyond its public API:
-// live-object accounting (the portable runtime counts BSTRs, SAFEARRAYs and
-// registrations; Windows does not, so there the checks are no-ops) and
-// whether the cases run under Wine.
+// live-object accounting (the portable runtime counts BSTRs, SAFEARRAYs,
+// registrations and open registry keys; Windows does not, so there the checks
+// are no-ops) and whether the cases run under Wine.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -19,19 +19,22 @@ struct LiveCounts {
   long safearrays = 0;
   long classes = 0;
   long running = 0;
+  long keys = 0;
 
   static LiveCounts now() {
 #if defined(_WIN32)
     return {};
 #else
     return {oleport_live_bstr_count(), oleport_live_safearray_count(),
-            oleport_registered_class_count(), oleport_running_object_count()};
+            oleport_registered_class_count(), oleport_running_object_count(),
+            oleport_open_key_count()};
 #endif
   }
 };
 
 // Fails the current test when it ends with more or fewer live BSTRs,
-// SAFEARRAYs, class registrations or running objects than it started with.
+// SAFEARRAYs, class registrations, running objects or open registry keys than
+// it started with.
 class LeakCheck {
  public:
   LeakCheck() : before_(LiveCounts::now()) {}
@@ -41,6 +44,7 @@ class LeakCheck {
     EXPECT_EQ(after.safearrays, before_.safearrays) << "SAFEARRAYs leaked or freed twice";
     EXPECT_EQ(after.classes, before_.classes) << "class registrations left behind";
     EXPECT_EQ(after.running, before_.running) << "running objects left behind";
+    EXPECT_EQ(after.keys, before_.keys) << "registry keys left open";
   }
   LeakCheck(const LeakCheck&) = delete;
   LeakCheck& operator=(const LeakCheck&) = delete;

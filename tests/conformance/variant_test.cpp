@@ -159,6 +159,37 @@ TEST_F(VariantTest, CopyIsDeepForOwnedValuesAndShallowForReferences) {
   SafeArrayDestroy(array);
 }
 
+TEST_F(VariantTest, CopiesOfANullStringAreNewEmptyStrings) {
+  BSTR null_text = nullptr;
+  VARIANT by_value;
+  by_value.vt = VT_BSTR;
+  by_value.bstrVal = nullptr;
+  VARIANT by_reference;
+  by_reference.vt = VT_BYREF | VT_BSTR;
+  by_reference.pbstrVal = &null_text;
+  struct Case {
+    const char* what;
+    VARIANT* source;  // not const: MinGW declares the sources non-const
+    bool indirect;
+  };
+  const Case cases[] = {
+      {"VariantCopy of a null VT_BSTR", &by_value, false},
+      {"VariantCopyInd of a reference to a null BSTR", &by_reference, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    VARIANT copy;
+    VariantInit(&copy);
+    ASSERT_EQ(c.indirect ? VariantCopyInd(&copy, c.source) : VariantCopy(&copy, c.source), S_OK);
+    EXPECT_EQ(copy.vt, VT_BSTR);
+    EXPECT_NE(copy.bstrVal, nullptr) << "the copy is an allocated string";
+    EXPECT_EQ(SysStringLen(copy.bstrVal), 0u);
+    EXPECT_EQ(VariantClear(&copy), S_OK);  // the leak check sees it freed
+  }
+  EXPECT_EQ(by_value.bstrVal, nullptr) << "the source is left alone";
+  EXPECT_EQ(null_text, nullptr);
+}
+
 TEST_F(VariantTest, CopyRefusesBadSourcesWithoutTouchingTheDestination) {
   const VARTYPE refused[] = {15, VT_CLSID, VT_VECTOR | VT_I4, VT_BYREF | VT_EMPTY};
   for (VARTYPE vt : refused) {

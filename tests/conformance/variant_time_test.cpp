@@ -78,6 +78,20 @@ TEST(VariantTimeTest, DatesOutsideYears100To9999AreRefused) {
   EXPECT_FALSE(SystemTimeToVariantTime(&too_late, &date));
 }
 
+TEST(VariantTimeTest, ATimeRoundingPastTheLastSecondIsRefused) {
+  SYSTEMTIME st{};
+  // 23:59:59.136 of the last day rounds down and stays in range.
+  ASSERT_TRUE(VariantTimeToSystemTime(2958465.99999, &st));
+  EXPECT_EQ(st.wYear, 9999);
+  EXPECT_EQ(st.wDay, 31);
+  EXPECT_EQ(st.wSecond, 59);
+  // 23:59:59.914 would round into year 10000: Windows refuses it.
+  if (running_under_wine()) GTEST_SKIP() << "Wine accepts it as 10000-01-01";
+  st.wYear = 1234;
+  EXPECT_FALSE(VariantTimeToSystemTime(2958465.999999, &st));
+  EXPECT_EQ(st.wYear, 1234) << "output untouched";
+}
+
 TEST(VariantTimeTest, TimesAreRoundedToTheNearestSecond) {
   struct Case {
     double date;

@@ -42,13 +42,15 @@ OLEPORT_API void WINAPI VariantInit(VARIANTARG* pvarg);
 // VT_ARRAY. E_INVALIDARG for null.
 OLEPORT_API HRESULT WINAPI VariantClear(VARIANTARG* pvarg);
 // Deep copy of `pvargSrc` into `pvargDest` after clearing the destination:
-// BSTRs duplicated, arrays copied with SafeArrayCopy, interfaces AddRef'd;
-// by-reference variants copy the pointer only. The source type is checked
+// BSTRs duplicated (a null BSTR becomes a new empty one, as on Windows),
+// arrays copied with SafeArrayCopy, interfaces AddRef'd; by-reference variants
+// copy the pointer only. The source type is checked
 // first (as VariantClear, and VT_CLSID is refused too); on DISP_E_BADVARTYPE
 // the destination is left untouched. Copying a variant onto itself is S_OK.
 OLEPORT_API HRESULT WINAPI VariantCopy(VARIANTARG* pvargDest, const VARIANTARG* pvargSrc);
 // As VariantCopy but a by-reference source is copied as the value it points
-// at (VT_VARIANT|VT_BYREF copies the referenced variant). E_INVALIDARG when a
+// at (VT_VARIANT|VT_BYREF copies the referenced variant; a referenced null
+// BSTR becomes a new empty one). E_INVALIDARG when a
 // by-reference variant refers to another by-reference variant.
 OLEPORT_API HRESULT WINAPI VariantCopyInd(VARIANT* pvarDest, const VARIANTARG* pvargSrc);
 
@@ -134,5 +136,7 @@ OLEPORT_API HRESULT WINAPI SafeArrayGetIID(SAFEARRAY* psa, GUID* pguid);
 OLEPORT_API INT WINAPI SystemTimeToVariantTime(LPSYSTEMTIME lpSystemTime, DOUBLE* pvtime);
 // Valid for dates of years 100..9999 (-657434.99... to 2958465.99...); FALSE
 // outside, output untouched. The time is rounded to the nearest second
-// (possibly into the next day) and wMilliseconds is always 0.
+// (possibly into the next day) and wMilliseconds is always 0. A time that
+// rounds past 9999-12-31 23:59:59 gives FALSE too (as on Windows; Wine returns
+// year 10000).
 OLEPORT_API INT WINAPI VariantTimeToSystemTime(DOUBLE vtime, LPSYSTEMTIME lpSystemTime);

@@ -12,17 +12,43 @@
 
 #define OLEPORT_API extern "C" __attribute__((visibility("default")))
 
+#define EXTERN_C extern "C"
+
 // Calling-convention markers are empty: x86-64 Linux has a single convention.
 #define WINAPI
-#define STDMETHODCALLTYPE
-#define STDAPICALLTYPE
+#define APIENTRY
 #define CALLBACK
-#define STDAPI extern "C" HRESULT
-#define STDMETHOD(name) virtual HRESULT STDMETHODCALLTYPE name
-#define STDMETHOD_(type, name) virtual type STDMETHODCALLTYPE name
+#define STDMETHODCALLTYPE
+#define STDMETHODVCALLTYPE
+#define STDAPICALLTYPE
+#define STDAPIVCALLTYPE
+// Declaration attributes with no meaning here.
+#define DECLSPEC_NOTHROW
+#define DECLSPEC_NOVTABLE
+#define COM_DECLSPEC_NOTHROW
+
+// Declaring and defining COM functions and methods, as <objbase.h> spells it.
+#define STDAPI EXTERN_C HRESULT STDAPICALLTYPE
+#define STDAPI_(type) EXTERN_C type STDAPICALLTYPE
+#define STDAPIV EXTERN_C HRESULT STDAPIVCALLTYPE
+#define STDAPIV_(type) EXTERN_C type STDAPIVCALLTYPE
+#define STDMETHODIMP HRESULT STDMETHODCALLTYPE
+#define STDMETHODIMP_(type) type STDMETHODCALLTYPE
+#define STDMETHODIMPV HRESULT STDMETHODVCALLTYPE
+#define STDMETHODIMPV_(type) type STDMETHODVCALLTYPE
+#define STDMETHOD(method) virtual COM_DECLSPEC_NOTHROW HRESULT STDMETHODCALLTYPE method
+#define STDMETHOD_(type, method) virtual COM_DECLSPEC_NOTHROW type STDMETHODCALLTYPE method
+#define STDMETHODV(method) virtual COM_DECLSPEC_NOTHROW HRESULT STDMETHODVCALLTYPE method
+#define STDMETHODV_(type, method) virtual COM_DECLSPEC_NOTHROW type STDMETHODVCALLTYPE method
+#define IFACEMETHOD(method) STDMETHOD(method)
+#define IFACEMETHOD_(type, method) STDMETHOD_(type, method)
+#define IFACEMETHODIMP STDMETHODIMP
+#define IFACEMETHODIMP_(type) STDMETHODIMP_(type)
 #define PURE = 0
 #define THIS_
 #define THIS void
+
+#define UNREFERENCED_PARAMETER(P) static_cast<void>(P)
 
 typedef void VOID;
 typedef void* PVOID;

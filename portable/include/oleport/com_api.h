@@ -1,5 +1,5 @@
 // ole32 subset: apartments, the class table, object activation, the running
-// object table, display-name binding, GUID text and task memory.
+// object table, display-name binding, GUID text, ProgIDs and task memory.
 #pragma once
 
 #include "oleport/com_interfaces.h"
@@ -72,13 +72,15 @@ OLEPORT_API HRESULT WINAPI CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
 OLEPORT_API void WINAPI CoUninitialize(void);
 
 // ---- class objects -----------------------------------------------------------
-// The class table is process-wide (there is no registry: only registered class
-// objects exist). A registration serves a request when the requested class
-// context shares a bit with the registered one.
+// The class table is process-wide. Activation reads no registry: only
+// registered class objects exist. A registration serves a request when the
+// requested class context shares a bit with the registered one.
 
 // Registers `pUnk` (AddRef'd) as the class object of `rclsid` for the
-// contexts in dwClsContext; `flags` is a REGCLS value (kept, not enforced
-// in-process, as on Windows). The cookie goes to *lpdwRegister.
+// contexts in dwClsContext. `flags` is a REGCLS value: REGCLS_MULTIPLEUSE with
+// CLSCTX_LOCAL_SERVER also registers for CLSCTX_INPROC_SERVER (as Windows
+// documents it; REGCLS_MULTI_SEPARATE and REGCLS_SINGLEUSE do not); the other
+// bits only matter to out-of-process clients. The cookie goes to *lpdwRegister.
 // CO_E_NOTINITIALIZED without an apartment; E_INVALIDARG for null pointers.
 OLEPORT_API HRESULT WINAPI CoRegisterClassObject(REFCLSID rclsid, LPUNKNOWN pUnk,
                                                  DWORD dwClsContext, DWORD flags,
@@ -99,7 +101,8 @@ OLEPORT_API HRESULT WINAPI CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter
 // Binds a display name. Accepted forms, prefixes case-insensitive:
 //   "clsid:GUID" or "clsid:GUID:" (braces optional) -> the class object,
 //     queried for riid;
-//   "new:GUID" (braces optional) -> a new instance, as CoCreateInstance.
+//   "new:GUID" (braces optional) or "new:ProgID" -> a new instance, as
+//     CoCreateInstance (the ProgID read as CLSIDFromProgID reads it).
 // MK_E_SYNTAX for any other text (Windows' answer for names no moniker
 // parses; Wine answers MK_E_CANTOPENFILE); E_INVALIDARG for an empty name;
 // REGDB_E_CLASSNOTREG / E_NOINTERFACE from the binding; CO_E_NOTINITIALIZED.
@@ -127,9 +130,9 @@ OLEPORT_API HRESULT WINAPI GetActiveObject(REFCLSID rclsid, void* pvReserved, IU
 // ---- GUID text -----------------------------------------------------------------
 
 // Parses "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" (braces required, either
-// case). A null string gives GUID_NULL and S_OK (as on Windows). Anything
-// else, ProgIDs included (there is no registry to look them up in, so they
-// fail as unregistered ones do), gives CO_E_CLASSSTRING.
+// case). A null string gives GUID_NULL and S_OK (as on Windows). Any other
+// text is looked up as a ProgID, as CLSIDFromProgID does (as on Windows);
+// CO_E_CLASSSTRING and GUID_NULL when it is none.
 OLEPORT_API HRESULT WINAPI CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
 // As CLSIDFromString, but text that is not 38 units starting with '{' gives
 // E_INVALIDARG and malformed digits CO_E_IIDSTRING (as on Windows).
@@ -140,6 +143,27 @@ OLEPORT_API INT WINAPI StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, INT cchMax)
 // Same text in CoTaskMem memory. E_INVALIDARG for null out pointer.
 OLEPORT_API HRESULT WINAPI StringFromCLSID(REFCLSID rclsid, LPOLESTR* lplpsz);
 #define StringFromIID StringFromCLSID
+
+// ---- ProgIDs -------------------------------------------------------------------
+// Both read HKEY_CLASSES_ROOT (registry_api.h), so a per-user registration
+// under HKEY_CURRENT_USER\Software\Classes wins over the machine's:
+//   <ProgID>\CLSID           default value: the braced class id
+//   CLSID\{class id}\ProgID  default value: the ProgID
+// A version-independent ProgID carries its own CLSID key next to CurVer.
+
+// The class id registered for a ProgID, matched ignoring case. CO_E_CLASSSTRING
+// with GUID_NULL when there is no such ProgID, its CLSID default value is not
+// a REG_SZ holding exactly a braced class id, or the text names no single key
+// (empty, or containing a backslash, which Wine follows as a path); a class
+// id string is no ProgID, so it fails too (as on Windows). CurVer is not followed (as Wine does).
+// E_INVALIDARG for null arguments.
+OLEPORT_API HRESULT WINAPI CLSIDFromProgID(LPCOLESTR lpszProgID, LPCLSID lpclsid);
+// The ProgID registered for `clsid`, in CoTaskMem memory the caller frees.
+// REGDB_E_CLASSNOTREG with null *lplpszProgID when the class, its ProgID key
+// or a non-empty REG_SZ default value of it is missing (Wine answers S_OK with
+// an empty ProgID for a ProgID key without a value). E_INVALIDARG for null
+// lplpszProgID; E_OUTOFMEMORY.
+OLEPORT_API HRESULT WINAPI ProgIDFromCLSID(REFCLSID clsid, LPOLESTR* lplpszProgID);
 
 // ---- task memory ------------------------------------------------------------------
 

@@ -1,8 +1,16 @@
-// kernel32/user32 subset: global memory, critical sections, the thread id
-// and MessageBoxW.
+// kernel32/user32 subset: security attributes, global memory, critical
+// sections, the thread id and MessageBoxW.
 #pragma once
 
 #include "oleport/base_types.h"
+
+// Security attributes of a new object; the runtime has no security, so
+// functions taking them ignore them.
+typedef struct _SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  LPVOID lpSecurityDescriptor;
+  BOOL bInheritHandle;
+} SECURITY_ATTRIBUTES, *PSECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
 // ---- global memory -----------------------------------------------------------------
 #define GMEM_FIXED 0x0000

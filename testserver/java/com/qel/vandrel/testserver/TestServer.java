@@ -35,6 +35,33 @@ public final class TestServer {
    */
   public static final String CLSID_FAULTY_CALLS = "{5E1A0000-0000-4A11-9000-000000000008}";
 
+  // ProgIDs, registered for the current user while the server is registered: each class has a
+  // versioned ProgID and a version-independent one whose CurVer names it.
+  /** ProgID of Counter. */
+  public static final String PROGID_COUNTER = "Ostrel.SampleCounter.1";
+  /** Version-independent ProgID of Counter. */
+  public static final String PROGID_COUNTER_INDEPENDENT = "Ostrel.SampleCounter";
+  /** ProgID of LocalOnly. */
+  public static final String PROGID_LOCAL_ONLY = "Ostrel.SampleLocalOnly.1";
+  /** Version-independent ProgID of LocalOnly. */
+  public static final String PROGID_LOCAL_ONLY_INDEPENDENT = "Ostrel.SampleLocalOnly";
+  /** ProgID of Running. */
+  public static final String PROGID_RUNNING = "Ostrel.SampleRunning.1";
+  /** Version-independent ProgID of Running. */
+  public static final String PROGID_RUNNING_INDEPENDENT = "Ostrel.SampleRunning";
+  /** ProgID of Moniker. */
+  public static final String PROGID_MONIKER = "Ostrel.SampleMoniker.1";
+  /** Version-independent ProgID of Moniker. */
+  public static final String PROGID_MONIKER_INDEPENDENT = "Ostrel.SampleMoniker";
+  /** ProgID of FaultyRelease. */
+  public static final String PROGID_FAULTY_RELEASE = "Ostrel.SampleFaultyRelease.1";
+  /** Version-independent ProgID of FaultyRelease. */
+  public static final String PROGID_FAULTY_RELEASE_INDEPENDENT = "Ostrel.SampleFaultyRelease";
+  /** ProgID of Automation. */
+  public static final String PROGID_AUTOMATION = "Ostrel.SampleAutomation.1";
+  /** Version-independent ProgID of Automation. */
+  public static final String PROGID_AUTOMATION_INDEPENDENT = "Ostrel.SampleAutomation";
+
   // Automation DISPIDs (documented in testserver/sample_server.h).
   public static final int DISPID_VALUE = 0;
   public static final int DISPID_ECHO = 1;
@@ -85,15 +112,15 @@ public final class TestServer {
   private TestServer() {}
 
   /**
-   * Registers the class objects on the calling thread and puts Running in the
-   * running object table. The thread needs a COM apartment. Registering again
-   * while registered does nothing.
+   * Registers the class objects on the calling thread, puts Running in the
+   * running object table and writes the ProgIDs. The thread needs a COM
+   * apartment. Registering again while registered does nothing.
    *
    * @throws IllegalStateException when registration fails (message carries the HRESULT)
    */
   public static native void register();
 
-  /** Revokes everything {@link #register()} registered. */
+  /** Revokes everything {@link #register()} registered, the ProgIDs included. */
   public static native void revoke();
 
   /** Sample objects currently alive. */

@@ -106,7 +106,9 @@ public final class ComService {
   /**
    * Creates an object of a class.
    *
-   * @param clsid the class identifier, {@code "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"}
+   * @param clsid the class identifier, {@code "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"}, or a
+   *     ProgID registered for the class, such as {@code "Vendor.Component.1"} or its
+   *     version-independent {@code "Vendor.Component"} (matched ignoring case)
    * @param clsctx where the server may run, one or more {@link ClsCtx} flags
    * @return the new object, or null when it could not be created
    */
@@ -123,6 +125,8 @@ public final class ComService {
   /**
    * Creates an object and asks it for {@code IDispatch}.
    *
+   * @param clsid the class identifier or a ProgID, as {@link #coCreateInstance(String, int)} takes
+   *     them
    * @return the automation object, or null when it could not be created
    * @throws DispatchException when the object is no automation object
    */
@@ -133,7 +137,8 @@ public final class ComService {
   }
 
   /**
-   * Binds to the object a display name names, for instance {@code "new:{clsid}"}.
+   * Binds to the object a display name names, for instance {@code "new:{clsid}"} or {@code
+   * "new:Vendor.Component"}.
    *
    * @return the object, or null when the name does not lead to one
    */
@@ -145,6 +150,8 @@ public final class ComService {
   /**
    * Finds the running object registered for a class.
    *
+   * @param clsid the class identifier or a ProgID, as {@link #coCreateInstance(String, int)} takes
+   *     them
    * @return the object, or null when none is registered
    */
   public static IUnknown getActiveObject(String clsid) {
