@@ -46,6 +46,7 @@ public final class TestServer {
   public static final int DISPID_ITEM = 15;
   public static final int DISPID_RETURN_NULL_POINTER = 16;
   public static final int DISPID_NEW_ENUM = -4;
+  public static final int DISPID_LAST = 40;
 
   /** Fail's EXCEPINFO source. */
   public static final String EXCEPTION_SOURCE = "OstrelTestServer.Automation";

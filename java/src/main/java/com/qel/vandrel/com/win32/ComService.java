@@ -171,7 +171,7 @@ public final class ComService {
   }
 
   private static IUnknown wrap(long ptr) {
-    return ptr == 0 ? null : new IUnknownImpl(ptr);
+    return ptr == 0 ? null : IUnknownImpl.adopt(ptr);
   }
 
   /**

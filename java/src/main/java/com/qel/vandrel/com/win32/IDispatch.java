@@ -37,7 +37,11 @@ public interface IDispatch extends IUnknown {
 
   /**
    * Wraps an {@code IDispatch} pointer, taking over the reference the caller holds (no {@code
-   * AddRef}).
+   * AddRef}). The native library calls this for the pointers it hands to Java.
+   *
+   * <p><b>Unsafe</b> for any other caller: the value is not checked, and anything but a live
+   * {@code IDispatch} pointer whose reference the caller gives up crashes the process at the first
+   * call.
    *
    * @param ptr the interface pointer
    * @return a new wrapper owning that reference, or null when ptr is 0
