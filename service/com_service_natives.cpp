@@ -8,6 +8,7 @@
 #include "runtime/com_refs.h"
 #include "runtime/errors.h"
 #include "runtime/handle.h"
+#include "runtime/queued_variant.h"
 #include "runtime/release_queue.h"
 
 namespace {
@@ -90,6 +91,20 @@ JNIEXPORT void JNICALL Java_com_qel_vandrel_com_win32_ComService__1releaseVarian
   GlobalFree(block);
 }
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1releaseVariant, 16);
+
+// The library's own: the safety net of a DispatchVariant2JavaException that
+// Java never released. Runs on any thread (the cleaner's), so it touches
+// neither COM nor the class cache; the next drain of the release queue, on a
+// COM thread, clears the VARIANT.
+JNIEXPORT void JNICALL
+Java_com_qel_vandrel_com_win32_ComService__1releaseVariantLater(JNIEnv* env, jclass, jlong handle) {
+  auto* block = ov_from_handle<VARIANT>(handle);
+  if (block == nullptr) return;
+  if (!ov_release_variant_later(block)) {
+    ov_throw_java_lang(env, "OutOfMemoryError", "no memory to queue a variant for release");
+  }
+}
+OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1releaseVariantLater, 16);
 
 JNIEXPORT jint JNICALL Java_com_qel_vandrel_com_win32_ComService__1messageBox(JNIEnv* env, jclass,
                                                                               jstring text,

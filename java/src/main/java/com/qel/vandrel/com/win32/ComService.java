@@ -214,5 +214,9 @@ public final class ComService {
 
   static native void _releaseVariant(long variantHandle);
 
+  // Queues the variant for the native release queue, to be released by the next native call that
+  // calls COM; callable from any thread (the safety net of DispatchVariant2JavaException).
+  static native void _releaseVariantLater(long variantHandle);
+
   static native int _messageBox(String text, String caption, int style);
 }
