@@ -31,11 +31,11 @@ jobject cleared_calendar(JNIEnv* env) {
 int ov_calendar_replace(JNIEnv* env) {
   OvLocalRef<jobject> fresh(
       env, env->NewObject(ov_cache.gregorianCalendar, ov_cache.gregorianCalendarInit));
-  if (!fresh) return 0;  // the constructor's exception is pending
+  if (env->ExceptionCheck()) return 0;
   // Gregorian back to the beginning of time: no Julian calendar before 1582.
   OvLocalRef<jobject> beginning(
       env, env->NewObject(ov_cache.date, ov_cache.dateInit, std::numeric_limits<jlong>::min()));
-  if (!beginning) return 0;
+  if (env->ExceptionCheck()) return 0;
   env->CallVoidMethod(fresh.get(), ov_cache.setGregorianChange, beginning.get());
   if (env->ExceptionCheck()) return 0;
   jobject global = env->NewGlobalRef(fresh.get());

@@ -1,5 +1,6 @@
 package com.qel.vandrel.com.win32;
 
+import com.qel.vandrel.com.win32.impl.NativeHandleCleaner;
 import com.qel.vandrel.testserver.TestServer;
 
 /**
@@ -39,6 +40,12 @@ public final class CallCostBenchmark {
         Object[] nested = {new Object[] {1, "two", 3.0}};
         long echo = TestServer.DISPID_ECHO;
         int method = IDispatch.DISPATCH_METHOD;
+        NativeHandleCleaner.Handle handle =
+            new NativeHandleCleaner().register(cell, 1, value -> {});
+        measure("Handle.enter() + leave()", () -> {
+          handle.enter();
+          handle.leave();
+        });
         measure("RefInt.get()", cell::get);
         measure("RefInt.set(int)", () -> cell.set(3));
         measure("addRef() + release()", () -> {
