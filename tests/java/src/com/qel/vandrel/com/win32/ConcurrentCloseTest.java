@@ -283,6 +283,37 @@ class ConcurrentCloseTest extends AutomationFixture {
   }
 
   @Test
+  void closeLaterDuringACallQueuesTheReferenceWhenTheCallReturns() throws Exception {
+    IDispatch counter = newCounter();
+    long object = counter.getPtr();
+    Blocker blocker = new Blocker();
+    CountDownLatch returned = new CountDownLatch(1);
+    CountDownLatch checked = new CountDownLatch(1);
+    // The calling thread stays in its apartment until the test has looked: leaving the apartment
+    // would empty the release queue.
+    FutureTask<Object> call = start(() -> {
+      Object copy = last(blocker, counter);
+      returned.countDown();
+      checked.await();
+      return copy;
+    });
+    blocker.awaitReached();
+
+    counter.closeLater();
+    blocker.letGo();
+    try {
+      assertTrue(returned.await(WAIT_SECONDS, TimeUnit.SECONDS));
+      assertEquals(2, TestServer.refCount(object), "the call's copy and the queued reference");
+      automation.queryInterface(IUnknown.IID).close(); // a call that empties the queue
+      assertEquals(1, TestServer.refCount(object), "only the call's copy is left");
+    } finally {
+      checked.countDown();
+    }
+    ((IUnknown) result(call)).close();
+    assertEquals(0, otherObjects());
+  }
+
+  @Test
   void aWrapperInUseCannotBeHandedOver() throws Exception {
     IDispatch counter = newCounter();
     Blocker blocker = new Blocker();
