@@ -30,14 +30,6 @@ public class IUnknownImpl extends NativeResource implements IUnknown {
         }
       };
 
-  private final NativeHandleCleaner.Release releaseNow =
-      new NativeHandleCleaner.Release() {
-        @Override
-        public void release(long ptr) {
-          _release(ptr);
-        }
-      };
-
   /**
    * Wraps an interface pointer and takes over the reference the caller holds (no {@code AddRef}).
    * Not public: applications hand pointers over through {@link #adopt(long)}.
@@ -169,7 +161,16 @@ public class IUnknownImpl extends NativeResource implements IUnknown {
    */
   @Override
   public void close() {
-    closeHandle(releaseNow);
+    if (isHandleClosed()) {
+      return;
+    }
+    closeHandle(
+        new NativeHandleCleaner.Release() {
+          @Override
+          public void release(long ptr) {
+            _release(ptr);
+          }
+        });
   }
 
   @Override
