@@ -196,7 +196,8 @@ int ov_date_to_variant_time(JNIEnv* env, jobject date, VARIANT* variant) {
   const jint year = fields[0], month = fields[1] + 1;  // Calendar months count from 0
   // OLE dates run from 1 January 100 to 31 December 9999. Checked here rather
   // than left to SystemTimeToVariantTime alone: the platform reads some years
-  // below 100 as two-digit years of the 20th century.
+  // below 100 as two-digit years of the 20th century. Years before the
+  // Christian era come as 0 and below, so they are refused here too.
   bool in_range = year >= 100 && year <= 9999;
   for (int i = 1; i < 7; ++i) in_range = in_range && fits_word(fields[i] + (i == 1 ? 1 : 0));
   SYSTEMTIME st{};

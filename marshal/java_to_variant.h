@@ -33,6 +33,8 @@ int ov_clear_variant(VARIANT* variant, bool clear_interfaces);
 int ov_clear_variant(VARIANT* variant, bool clear_interfaces, bool* faulted);
 
 // Stores a java.util.Date as an OLE date: wall-clock time in the shared
-// calendar's time zone. 1 on success; 0 with a DispatchException pending when
-// the date lies outside the range of the OLE date type (variant unchanged).
+// calendar's time zone, in the proleptic Gregorian calendar. 1 on success; 0
+// with a DispatchException pending when the date lies outside the range of
+// the OLE date type (1 January 100 to 31 December 9999; any date before the
+// Christian era is outside it), variant unchanged.
 int ov_date_to_variant_time(JNIEnv* env, jobject date, VARIANT* variant);

@@ -25,6 +25,7 @@ jobject ov_variant_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant
 jobject ov_variant_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant, int outer_levels);
 
 // A java.util.Date for an OLE date read as wall-clock time in the shared
-// calendar's time zone; null (no exception) when the platform cannot split
-// the date.
+// calendar's time zone (proleptic Gregorian); null (no exception) when the
+// platform cannot split the date. A wall-clock time that occurs twice (the
+// hour repeated when daylight saving time ends) gives the later instant.
 jobject ov_variant_time_to_date(JNIEnv* env, DATE date);

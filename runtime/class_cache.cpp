@@ -102,6 +102,8 @@ constexpr FillRow kFill[] = {
     TypeOf(&C::floatType, &C::floatClass),
     TypeOf(&C::doubleType, &C::doubleClass),
     Class(&C::date, "java/util/Date"),
+    Method(&C::dateInit, "<init>", "(J)V"),
+    Method(&C::dateGetTime, "getTime", "()J"),
     Class(&C::calendar, "java/util/Calendar"),
     Static(&C::calendarGetInstance, "getInstance", "()Ljava/util/Calendar;"),
     Method(&C::calendarGet, "get", "(I)I"),
@@ -109,20 +111,29 @@ constexpr FillRow kFill[] = {
     Method(&C::calendarSet6, "set", "(IIIIII)V"),
     Method(&C::calendarGetTime, "getTime", "()Ljava/util/Date;"),
     Method(&C::calendarSetTime, "setTime", "(Ljava/util/Date;)V"),
+    Method(&C::calendarClear, "clear", "()V"),
+    Method(&C::calendarGetTimeInMillis, "getTimeInMillis", "()J"),
+    Method(&C::calendarSetTimeInMillis, "setTimeInMillis", "(J)V"),
+    Class(&C::gregorianCalendar, "java/util/GregorianCalendar"),
+    Method(&C::gregorianCalendarInit, "<init>", "()V"),
+    Method(&C::setGregorianChange, "setGregorianChange", "(Ljava/util/Date;)V"),
 };
 
 struct FieldRow {
+  jclass OvClassCache::*owner;
   const char* name;
   jint OvClassCache::*entry;
 };
 constexpr FieldRow kCalendarFields[] = {
-    {"YEAR", &C::fieldYear},
-    {"MONTH", &C::fieldMonth},
-    {"DAY_OF_MONTH", &C::fieldDayOfMonth},
-    {"HOUR_OF_DAY", &C::fieldHourOfDay},
-    {"MINUTE", &C::fieldMinute},
-    {"SECOND", &C::fieldSecond},
-    {"MILLISECOND", &C::fieldMillisecond},
+    {&C::calendar, "YEAR", &C::fieldYear},
+    {&C::calendar, "MONTH", &C::fieldMonth},
+    {&C::calendar, "DAY_OF_MONTH", &C::fieldDayOfMonth},
+    {&C::calendar, "HOUR_OF_DAY", &C::fieldHourOfDay},
+    {&C::calendar, "MINUTE", &C::fieldMinute},
+    {&C::calendar, "SECOND", &C::fieldSecond},
+    {&C::calendar, "MILLISECOND", &C::fieldMillisecond},
+    {&C::calendar, "ERA", &C::fieldEra},
+    {&C::gregorianCalendar, "BC", &C::eraBc},
 };
 #undef OV_PKG
 
@@ -197,14 +208,16 @@ int ov_init_class_cache(JNIEnv* env) {
     if (row.kind == FillRow::kClass) owner = ov_cache.*row.cls;
   }
 
-  if (!ov_calendar_replace(env)) return 0;
-
+  // The field numbers come before the calendar, so that a conversion never
+  // meets a new calendar while the numbers it reads are still unset.
   for (const FieldRow& row : kCalendarFields) {
-    jfieldID field = env->GetStaticFieldID(ov_cache.calendar, row.name, "I");
+    jclass holder = ov_cache.*row.owner;
+    jfieldID field = env->GetStaticFieldID(holder, row.name, "I");
     if (field == nullptr) return 0;
-    jint value = env->GetStaticIntField(ov_cache.calendar, field);
+    jint value = env->GetStaticIntField(holder, field);
     if (ov_cache.*row.entry != value) ov_cache.*row.entry = value;
   }
+  if (!ov_calendar_replace(env)) return 0;
   ov_cache_filled.store(true, std::memory_order_release);
   return 1;
 }

@@ -6,7 +6,9 @@
 // finds the same class again, so repeated initialisation from many threads
 // does not grow the global references; only the shared calendar is replaced
 // at every fill (so a changed default time zone is honoured), under the
-// calendar lock (runtime/calendar.h).
+// calendar lock (runtime/calendar.h). The shared calendar is a proleptic
+// GregorianCalendar whatever the default locale; java.util.Calendar and its
+// members are looked up all the same, and the calendar is used through them.
 #pragma once
 
 #include <jni.h>
@@ -58,6 +60,8 @@ struct OvClassCache {
   jclass booleanType, byteType, shortType, intType, longType, floatType, doubleType;
 
   jclass date;
+  jmethodID dateInit;     // (J)V
+  jmethodID dateGetTime;  // ()J
   jclass calendar;
   jmethodID calendarGetInstance;  // static
   jmethodID calendarGet;          // (I)I
@@ -65,10 +69,17 @@ struct OvClassCache {
   jmethodID calendarSet6;         // (IIIIII)V
   jmethodID calendarGetTime;
   jmethodID calendarSetTime;
+  jmethodID calendarClear;            // ()V
+  jmethodID calendarGetTimeInMillis;  // ()J
+  jmethodID calendarSetTimeInMillis;  // (J)V
+  jclass gregorianCalendar;
+  jmethodID gregorianCalendarInit;  // ()V
+  jmethodID setGregorianChange;     // (Ljava/util/Date;)V
 
-  // Calendar field numbers as the running VM reports them.
+  // Calendar field numbers as the running VM reports them, and the value of
+  // the ERA field for dates before the Christian era (GregorianCalendar.BC).
   jint fieldYear, fieldMonth, fieldDayOfMonth, fieldHourOfDay, fieldMinute, fieldSecond,
-      fieldMillisecond;
+      fieldMillisecond, fieldEra, eraBc;
 };
 
 extern OvClassCache ov_cache;

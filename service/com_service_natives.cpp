@@ -9,6 +9,7 @@
 #include "runtime/entry.h"
 #include "runtime/errors.h"
 #include "runtime/handle.h"
+#include "runtime/queued_variant.h"
 #include "runtime/release_queue.h"
 #include "runtime/variant_clear.h"
 
@@ -146,6 +147,28 @@ Java_com_qel_vandrel_com_win32_ComService__1releaseVariant(JNIEnv* env, jclass, 
   ov_jni_entry(env, kOvNeedsNothing, [&] { release_variant(env, handle); });
 }
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1releaseVariant, 16);
+
+namespace {
+
+// The library's own: the safety net of a DispatchVariant2JavaException that
+// Java never released. Runs on any thread (the cleaner's), so it touches
+// neither COM nor the class cache; the next drain of the release queue, on a
+// COM thread, clears the VARIANT.
+void release_variant_later(JNIEnv* env, jlong handle) {
+  auto* block = ov_from_handle<VARIANT>(handle);
+  if (block == nullptr) return;
+  if (!ov_release_variant_later(block)) {
+    ov_throw_java_lang(env, "OutOfMemoryError", "no memory to queue a variant for release");
+  }
+}
+
+}  // namespace
+
+extern "C" JNIEXPORT void JNICALL
+Java_com_qel_vandrel_com_win32_ComService__1releaseVariantLater(JNIEnv* env, jclass, jlong handle) {
+  ov_jni_entry(env, kOvNeedsNothing, [&] { release_variant_later(env, handle); });
+}
+OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1releaseVariantLater, 16);
 
 namespace {
 

@@ -45,6 +45,7 @@ const DispatchMember<A> kMembers[] = {
     {"Item", sa::kItem, kGet | kPut, 1, {"index"}, &A::item},
     {"ReturnNullPointer", sa::kReturnNullPointer, kMethod, 1, {"vt"}, &A::return_null_pointer},
     {"_NewEnum", sa::kNewEnum, kMethod | kGet, 0, {}, &A::new_enum},
+    {"Last", sa::kLast, kMethod, 1, {"a", "b", "c", "d", "e", "f", "g"}, &A::last},
 };
 
 // SetRef: writing a value through a reference of each supported type.
@@ -409,4 +410,33 @@ HRESULT AutomationObject::ref_count(DispatchCall& call) {
 
 HRESULT AutomationObject::new_enum(DispatchCall& call) {
   return set_bstr_result(call.result(), ascii_bstr("enum"));
+}
+
+namespace {
+
+// The last element of a one-dimensional array of VARIANTs, or null.
+const VARIANT* last_element(const VARIANT& v) {
+  if ((v.vt & ~VT_BYREF) != (VT_ARRAY | VT_VARIANT)) return nullptr;
+  SAFEARRAY* array =
+      (v.vt & VT_BYREF) != 0 ? (v.pparray != nullptr ? *v.pparray : nullptr) : v.parray;
+  LONG lb = 0;
+  LONG ub = -1;
+  if (array == nullptr || SafeArrayGetDim(array) != 1 ||
+      FAILED(SafeArrayGetLBound(array, 1, &lb)) || FAILED(SafeArrayGetUBound(array, 1, &ub)) ||
+      ub < lb) {
+    return nullptr;
+  }
+  void* element = nullptr;
+  if (FAILED(SafeArrayPtrOfIndex(array, &ub, &element))) return nullptr;
+  return static_cast<const VARIANT*>(element);
+}
+
+}  // namespace
+
+HRESULT AutomationObject::last(DispatchCall& call) {
+  unsigned n = kMaxDispatchParams;
+  while (n > 1 && call.arg(n - 1) == nullptr) --n;
+  const VARIANT* value = call.arg(n - 1);
+  while (const VARIANT* inner = last_element(*value)) value = inner;
+  return copy_by_value(call.result(), *value);
 }

@@ -56,6 +56,7 @@ class AutomationObject final : public IDispatch, private SampleObject {
   HRESULT item(DispatchCall& call);
   HRESULT return_null_pointer(DispatchCall& call);
   HRESULT new_enum(DispatchCall& call);
+  HRESULT last(DispatchCall& call);
 
  private:
   static constexpr size_t kItems = 10;

@@ -189,6 +189,12 @@ constexpr DISPID kReturnNullPointer = 16;
 constexpr DISPID kMakeNestedArray = 17;
 // _NewEnum (method or get): the VT_BSTR "enum".
 constexpr DISPID kNewEnum = DISPID_NEWENUM;
+// Last(a [, b [, c [, d [, e [, f [, g]]]]]]): a by-value copy (as Echo makes)
+// of the innermost last element of its last argument: the argument itself, or,
+// for a one-dimensional array of VARIANTs, the innermost last element of the
+// array's last element. What comes before it is only converted by the caller,
+// so a test can place something in front of the value it cares about.
+constexpr DISPID kLast = 40;
 
 }  // namespace sample_automation
 

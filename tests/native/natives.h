@@ -12,6 +12,8 @@ jlong JNICALL Java_com_qel_vandrel_com_win32_ComService__1coCreateInstance__Ljav
 jlong JNICALL Java_com_qel_vandrel_com_win32_ComService__1coGetObject(JNIEnv*, jclass, jstring);
 jlong JNICALL Java_com_qel_vandrel_com_win32_ComService__1getActiveObject(JNIEnv*, jclass, jstring);
 void JNICALL Java_com_qel_vandrel_com_win32_ComService__1releaseVariant(JNIEnv*, jclass, jlong);
+void JNICALL Java_com_qel_vandrel_com_win32_ComService__1releaseVariantLater(JNIEnv*, jclass,
+                                                                             jlong);
 jint JNICALL Java_com_qel_vandrel_com_win32_ComService__1messageBox(JNIEnv*, jclass, jstring,
                                                                     jstring, jint);
 

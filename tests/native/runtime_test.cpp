@@ -2,6 +2,7 @@
 // cache, the release queue and the wrapping helpers.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -15,6 +16,7 @@
 #include "runtime/release_queue.h"
 #include "runtime/wrappers.h"
 #include "testserver/sample_server.h"
+#include "tests/native/java_values.h"
 #include "tests/native/jvm_harness.h"
 #include "tests/native/natives.h"
 
@@ -141,6 +143,67 @@ TEST_F(RuntimeTest, ConversionExceptionCarriesAnOwnedCopyOfTheVariant) {
   ov_test_expect_no_exception(env, "releaseVariant");
   env->CallVoidMethod(t, release);  // a second release does nothing
   ov_test_expect_no_exception(env, "releaseVariant again");
+}
+
+// Runs the collector until the cleaner thread has queued something, or gives
+// up after a while (the caller's expectations then fail).
+void collect_until_queued(JNIEnv* env) {
+  jclass system = ov_test_find_class(env, "java/lang/System");
+  jmethodID gc = env->GetStaticMethodID(system, "gc", "()V");
+  for (int i = 0; i < 500 && ov_release_queue_count() == 0; ++i) {
+    env->CallStaticVoidMethod(system, gc);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  env->DeleteLocalRef(system);
+}
+
+TEST_F(RuntimeTest, AnUnreleasedConversionExceptionLeavesItsVariantToTheNextDrain) {
+  // A VARIANT holding a SAFEARRAY with a string and an object in it.
+  SAFEARRAYBOUND bound{2, 0};
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_ARRAY | VT_VARIANT;
+  v.parray = SafeArrayCreate(VT_VARIANT, 1, &bound);
+  ASSERT_NE(v.parray, nullptr);
+  auto* elements = static_cast<VARIANT*>(v.parray->pvData);
+  elements[0].vt = VT_BSTR;
+  elements[0].bstrVal = SysAllocString(OLESTR("payload"));
+  elements[1].vt = VT_DISPATCH;
+  elements[1].pdispVal = new_counter();
+  ov_throw_conversion_exception(env, &v, "Not supported VT_ARRAY type.");
+  VariantClear(&v);  // the caller's own; the exception keeps its copy
+  jthrowable dropped = env->ExceptionOccurred();
+  env->ExceptionClear();
+  env->DeleteLocalRef(dropped);  // never released, now unreachable
+  ASSERT_EQ(sample_server_live_objects(), 1);
+
+  collect_until_queued(env);
+  ASSERT_EQ(ov_release_queue_count(), 1) << "the safety net queued the variant";
+  EXPECT_EQ(oleport_live_bstr_count(), baseline_bstrs + 1) << "not cleared on the cleaner thread";
+  EXPECT_EQ(oleport_live_safearray_count(), baseline_arrays + 1);
+  EXPECT_EQ(sample_server_live_objects(), 1);
+
+  ov_release_queue_drain();  // what the next COM-calling native does, on this COM thread
+  EXPECT_EQ(oleport_live_bstr_count(), baseline_bstrs);
+  EXPECT_EQ(oleport_live_safearray_count(), baseline_arrays);
+  EXPECT_EQ(sample_server_live_objects(), 0);
+}
+
+TEST_F(RuntimeTest, ReleaseVariantLaterQueuesTheBlockAndIgnoresZero) {
+  Java_com_qel_vandrel_com_win32_ComService__1releaseVariantLater(env, nullptr, 0);
+  EXPECT_EQ(ov_release_queue_count(), 0);
+
+  auto* block = static_cast<VARIANT*>(GlobalAlloc(GMEM_ZEROINIT, sizeof(VARIANT)));
+  ASSERT_NE(block, nullptr);
+  block->vt = VT_BSTR;
+  block->bstrVal = SysAllocString(OLESTR("queued"));
+  Java_com_qel_vandrel_com_win32_ComService__1releaseVariantLater(env, nullptr,
+                                                                  ov_to_handle(block));
+  EXPECT_EQ(ov_test_take_exception(env), "");
+  EXPECT_EQ(ov_release_queue_count(), 1);
+  EXPECT_EQ(oleport_live_bstr_count(), baseline_bstrs + 1);
+  ov_release_queue_drain();
+  EXPECT_EQ(oleport_live_bstr_count(), baseline_bstrs);
 }
 
 TEST_F(RuntimeTest, ConversionExceptionWithoutVariantCarriesHandleZero) {

@@ -86,6 +86,7 @@ public final class TestServer {
    */
   public static final int DISPID_MAKE_NESTED_ARRAY = 17;
   public static final int DISPID_NEW_ENUM = -4;
+  public static final int DISPID_LAST = 40;
 
   // Bench DISPIDs (documented in testserver/sample_server.h, namespace sample_bench).
   /** Nop(): returns nothing. */

@@ -84,6 +84,31 @@ class AutomationResultTest extends AutomationFixture {
   }
 
   @Test
+  void anUnreleasedRefusalGivesItsVariantBackOnceUnreachable() throws InterruptedException {
+    int arrays = TestServer.liveSafeArrays();
+    long objects = TestServer.liveObjects();
+    refuseAnArrayOfTwoCounters();
+    assertEquals(arrays + 1, TestServer.liveSafeArrays(), "the dropped exception holds the array");
+    assertEquals(objects + 2, TestServer.liveObjects(), "and the objects in it");
+
+    // The collector finds the exception; the safety net queues its variant; a later call on this
+    // COM thread (here a wrapping, which empties the release queue) releases it.
+    for (int i = 0; i < 500 && TestServer.liveSafeArrays() > arrays; ++i) {
+      System.gc();
+      Thread.sleep(10);
+      automation.queryInterface(IUnknown.IID).close();
+    }
+    assertEquals(arrays, TestServer.liveSafeArrays());
+    assertEquals(objects, TestServer.liveObjects());
+  }
+
+  private void refuseAnArrayOfTwoCounters() {
+    DispatchVariant2JavaException e = assertThrows(DispatchVariant2JavaException.class,
+        () -> automation.invoke("MakeArray", VT_DISPATCH, 0, 2));
+    assertNotEquals(0, e.getVariantHandle()); // and never released
+  }
+
+  @Test
   void aMultiDimensionalArrayOfAnUnsupportedTypeGivesNull() {
     assertNull(automation.invoke("MakeArray", VT_BOOL, 0, 2, 0, 2));
   }

@@ -1,6 +1,7 @@
 package com.qel.vandrel.com.win32;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assertions.fail;
 
@@ -29,6 +30,8 @@ class JniContractTest {
     STATIC,
     INSTANCE,
     CONSTRUCTOR,
+    /** A constructor only the native library calls: kept out of the public API. */
+    INTERNAL_CONSTRUCTOR,
     STATIC_FIELD
   }
 
@@ -41,6 +44,7 @@ class JniContractTest {
     b.add(arguments(cs, "_coGetObject", "(Ljava/lang/String;)J", Kind.STATIC_NATIVE));
     b.add(arguments(cs, "_getActiveObject", "(Ljava/lang/String;)J", Kind.STATIC_NATIVE));
     b.add(arguments(cs, "_releaseVariant", "(J)V", Kind.STATIC_NATIVE));
+    b.add(arguments(cs, "_releaseVariantLater", "(J)V", Kind.STATIC_NATIVE));
     b.add(
         arguments(
             cs, "_messageBox", "(Ljava/lang/String;Ljava/lang/String;I)I", Kind.STATIC_NATIVE));
@@ -76,7 +80,7 @@ class JniContractTest {
             P + "DispatchVariant2JavaException",
             "<init>",
             "(Ljava/lang/String;J)V",
-            Kind.CONSTRUCTOR));
+            Kind.INTERNAL_CONSTRUCTOR));
     b.add(arguments(P + "Missing", "VALUE", L + "Missing;", Kind.STATIC_FIELD));
 
     String rc = P + "RefContainer";
@@ -121,8 +125,8 @@ class JniContractTest {
       fail("no field " + name + " " + descriptor);
     }
     Executable found = null;
-    for (Executable e :
-        kind == Kind.CONSTRUCTOR ? c.getDeclaredConstructors() : c.getDeclaredMethods()) {
+    boolean constructor = kind == Kind.CONSTRUCTOR || kind == Kind.INTERNAL_CONSTRUCTOR;
+    for (Executable e : constructor ? c.getDeclaredConstructors() : c.getDeclaredMethods()) {
       String eName = e instanceof Constructor ? "<init>" : e.getName();
       if (eName.equals(name) && descriptorOf(e).equals(descriptor)) {
         found = e;
@@ -135,11 +139,14 @@ class JniContractTest {
     boolean isStatic = kind == Kind.STATIC_NATIVE || kind == Kind.STATIC;
     boolean isNative = kind == Kind.STATIC_NATIVE || kind == Kind.INSTANCE_NATIVE;
     assertEquals(isNative, Modifier.isNative(mods), "native");
-    if (kind != Kind.CONSTRUCTOR) {
+    if (!constructor) {
       assertEquals(isStatic, Modifier.isStatic(mods), "static");
     }
     if (kind == Kind.STATIC || kind == Kind.CONSTRUCTOR) {
       assertTrue(Modifier.isPublic(mods), "public");
+    }
+    if (kind == Kind.INTERNAL_CONSTRUCTOR) {
+      assertFalse(Modifier.isPublic(mods) || Modifier.isProtected(mods), "outside the public API");
     }
   }
 

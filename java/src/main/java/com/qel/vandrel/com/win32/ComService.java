@@ -178,7 +178,7 @@ public final class ComService {
   }
 
   private static IUnknown wrap(long ptr) {
-    return ptr == 0 ? null : new IUnknownImpl(ptr);
+    return ptr == 0 ? null : IUnknownImpl.adopt(ptr);
   }
 
   /**
@@ -220,6 +220,10 @@ public final class ComService {
   static native long _getActiveObject(String clsid);
 
   static native void _releaseVariant(long variantHandle);
+
+  // Queues the variant for the native release queue, to be released by the next native call that
+  // calls COM; callable from any thread (the safety net of DispatchVariant2JavaException).
+  static native void _releaseVariantLater(long variantHandle);
 
   static native int _messageBox(String text, String caption, int style);
 }

@@ -1,14 +1,18 @@
 package com.qel.vandrel.com.win32;
 
-import java.util.concurrent.atomic.AtomicLong;
+import com.qel.vandrel.com.win32.impl.NativeHandleCleaner;
 
 /**
  * An automation call succeeded but its result could not be converted to a Java value (for
  * instance an unsupported variant type).
  *
- * <p>The exception keeps the native result so nothing leaks and a caller that knows better can
- * still look at it. Call {@link #releaseVariant()} when done; only the first call frees the
- * variant, whichever thread makes it.
+ * <p>The exception keeps the native result so a caller that knows better can still look at it.
+ * Call {@link #releaseVariant()} when done; only the first call frees the variant, whichever thread
+ * makes it. An exception that is never released does not keep the variant (and the strings,
+ * arrays and objects inside it) for ever: once the exception is unreachable, its variant is queued
+ * for release, and the next native call of the library that calls COM, on any thread with COM
+ * initialised, releases it (COM objects inside must be released on such a thread, not on the
+ * collector's).
  */
 public class DispatchVariant2JavaException extends DispatchException {
   private static final long serialVersionUID = 1L;
@@ -26,41 +30,57 @@ public class DispatchVariant2JavaException extends DispatchException {
         }
       };
 
-  private final transient AtomicLong variantHandle;
+  private static final NativeHandleCleaner.Release QUEUED_RELEASE =
+      new NativeHandleCleaner.Release() {
+        @Override
+        public void release(long variantHandle) {
+          ComService._releaseVariantLater(variantHandle);
+        }
+      };
+
+  // Null when there is no variant, or after serialization.
+  private final transient NativeHandleCleaner.Handle variant;
   private final transient VariantRelease release;
 
   /**
-   * Creates the exception; it takes over the native variant.
+   * Creates the exception; it takes over the native variant. Made by the native library only (the
+   * handle is the address of a native block no Java code could vouch for).
    *
    * @param message what could not be converted
-   * @param variantHandle the address of the native variant holding the result
+   * @param variantHandle the address of the native variant holding the result, or 0
    */
-  public DispatchVariant2JavaException(String message, long variantHandle) {
-    this(message, variantHandle, NATIVE_RELEASE);
+  DispatchVariant2JavaException(String message, long variantHandle) {
+    this(message, variantHandle, NATIVE_RELEASE, NativeHandleCleaner.shared());
   }
 
+  /** For tests: releases through {@code release}; a leaked variant is never released. */
   DispatchVariant2JavaException(String message, long variantHandle, VariantRelease release) {
+    this(message, variantHandle, release, new NativeHandleCleaner());
+  }
+
+  private DispatchVariant2JavaException(
+      String message, long variantHandle, VariantRelease release, NativeHandleCleaner net) {
     super(message);
-    this.variantHandle = new AtomicLong(variantHandle);
+    this.variant = variantHandle == 0 ? null : net.register(this, variantHandle, QUEUED_RELEASE);
     this.release = release;
   }
 
   /**
-   * Returns the address of the native variant, or 0 once it has been released (or when the
-   * exception went through serialization).
+   * Returns the address of the native variant, or 0 once it has been released (or when there is
+   * none, or the exception went through serialization).
    */
   public long getVariantHandle() {
-    return variantHandle == null ? 0 : variantHandle.get();
+    return variant == null ? 0 : variant.peek();
   }
 
   /**
    * Frees the native variant. The first call frees it; later calls, from any thread, do nothing.
    */
   public void releaseVariant() {
-    if (variantHandle == null) {
+    if (variant == null) {
       return;
     }
-    long handle = variantHandle.getAndSet(0);
+    long handle = variant.take();
     if (handle != 0) {
       release.release(handle);
     }

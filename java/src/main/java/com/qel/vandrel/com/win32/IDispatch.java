@@ -9,6 +9,17 @@ package com.qel.vandrel.com.win32;
  * reference array ({@code String[]}, {@code Integer[]}, {@code IDispatch[]} ...) is passed as the
  * element type's empty value: a null string, 0, a null interface pointer.
  *
+ * <p>Dates ({@link java.util.Date} and its subclasses, both ways) travel as OLE dates, which hold
+ * a wall-clock time without a zone: a date goes to COM as its wall-clock time in the default time
+ * zone as it was when {@link ComService#initialize()} last ran (on any thread), counted in the
+ * Gregorian calendar whatever the default locale (also before 1582), and an OLE date comes back as
+ * the instant of its wall-clock time in that zone. OLE dates run from 1 January 100 to 31 December
+ * 9999; a date outside that range, every date before the Christian era included, is refused with
+ * a {@link DispatchException}. A wall-clock time that occurs twice, in the hour repeated when
+ * daylight saving time ends, comes back as the <em>later</em> of its two instants (standard time):
+ * both instants go to COM as the same OLE date. A wall-clock time that never occurs, in the hour
+ * skipped when daylight saving time begins, comes back one daylight-saving shift later.
+ *
  * <p>Member names are resolved once per wrapper and cached. Calls use the wrapper's locale, {@link
  * #LOCALE_USER_DEFAULT} unless {@linkplain #setLocale(int) changed}.
  */
@@ -37,7 +48,11 @@ public interface IDispatch extends IUnknown {
 
   /**
    * Wraps an {@code IDispatch} pointer, taking over the reference the caller holds (no {@code
-   * AddRef}).
+   * AddRef}). The native library calls this for the pointers it hands to Java.
+   *
+   * <p><b>Unsafe</b> for any other caller: the value is not checked, and anything but a live
+   * {@code IDispatch} pointer whose reference the caller gives up crashes the process at the first
+   * call.
    *
    * @param ptr the interface pointer
    * @return a new wrapper owning that reference, or null when ptr is 0

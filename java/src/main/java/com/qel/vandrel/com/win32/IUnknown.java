@@ -8,6 +8,15 @@ package com.qel.vandrel.com.win32;
  * nothing. A wrapper that is never closed is released later, on a COM thread, once it has become
  * unreachable; closing explicitly (try-with-resources) releases it at a known time.
  *
+ * <p>Wrappers may be shared between threads within COM's rules. A call holds its wrapper (and the
+ * wrappers and cells among its arguments) until it returns: {@code close()} on another thread
+ * meanwhile marks the wrapper closed at once and releases the reference when the last call in
+ * progress returns. Calls that start after the close throw {@link IllegalStateException}.
+ *
+ * <p>Wrappers are made by this library. A host application that obtained an interface pointer
+ * elsewhere hands it over with {@link com.qel.vandrel.com.win32.impl.IUnknownImpl#adopt(long)} or
+ * {@link com.qel.vandrel.com.win32.impl.IDispatchImpl#adopt(long)}, which take over one reference.
+ *
  * <pre>{@code
  * try (IUnknown object = ComService.coCreateInstance(clsid);
  *     IDispatch automation = object.queryDispatch()) {
@@ -21,6 +30,10 @@ public interface IUnknown extends IResource, AutoCloseable {
 
   /**
    * Wraps an interface pointer, taking over the reference the caller holds (no {@code AddRef}).
+   * The native library calls this for the pointers it hands to Java.
+   *
+   * <p><b>Unsafe</b> for any other caller: the value is not checked, and anything but a live
+   * interface pointer whose reference the caller gives up crashes the process at the first call.
    *
    * @param ptr the interface pointer
    * @return a new wrapper owning that reference, or null when ptr is 0
@@ -86,10 +99,12 @@ public interface IUnknown extends IResource, AutoCloseable {
   void close();
 
   /**
-   * Closes the wrapper without calling the object now: its reference is queued and released by
-   * the next COM call of any thread that has COM initialised. For threads that must not call COM
-   * themselves, such as a thread that never initialised it. Calling it on a closed wrapper does
-   * nothing.
+   * Closes the wrapper without calling the object now: its reference goes on the library's
+   * release queue, which the next native call of this library that calls COM empties, on
+   * whichever thread with COM initialised makes it ({@link ComService#uninitialize()} empties it
+   * too). For threads that must not call COM themselves, such as a thread that never initialised
+   * it. While calls on other threads use the wrapper, the reference is queued when the last of them
+   * returns. Calling it on a closed wrapper does nothing.
    */
   void closeLater();
 }

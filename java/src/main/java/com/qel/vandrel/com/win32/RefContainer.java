@@ -2,6 +2,7 @@ package com.qel.vandrel.com.win32;
 
 import com.qel.vandrel.com.win32.impl.NativeHandleCleaner;
 import com.qel.vandrel.com.win32.impl.NativeLibrary;
+import com.qel.vandrel.com.win32.impl.NativeResource;
 
 /**
  * A native memory cell passed to COM by reference, so a called method can write a result into it.
@@ -9,7 +10,8 @@ import com.qel.vandrel.com.win32.impl.NativeLibrary;
  *
  * <p>A cell is freed exactly once: by {@link #close()} (use try-with-resources), or later, on a
  * background thread, when it becomes unreachable unclosed. A string cell frees its string too.
- * After {@code close()} every access throws {@link IllegalStateException}. Cells are thread-safe.
+ * After {@code close()} every access throws {@link IllegalStateException}, and so does every call
+ * that is given the cell.
  *
  * <pre>{@code
  * try (RefInt count = new RefInt()) {
@@ -17,8 +19,30 @@ import com.qel.vandrel.com.win32.impl.NativeLibrary;
  *   System.out.println(count.get());
  * }
  * }</pre>
+ *
+ * <h2>Threads</h2>
+ *
+ * <p>Cells may be used from several threads. A call that is given the cell (directly or inside an
+ * array argument) holds it until the call returns: closing the cell meanwhile on another thread
+ * marks it closed at once, but its memory is freed only when the last such call returns.
+ *
+ * <p>While a call that writes the cell runs, what another thread's {@code get()} sees depends on
+ * the kind of cell:
+ *
+ * <ul>
+ *   <li>a number cell ({@link RefByte}, {@link RefShort}, {@link RefInt}, {@link RefLong}, {@link
+ *       RefFloat}, {@link RefDouble}) is read without waiting: the value from before the call, or
+ *       the one the called method has stored by then. A cell of up to four bytes, and of eight on
+ *       a 64-bit JVM, is read in one load and shows either value whole; on a 32-bit JVM a {@link
+ *       RefLong} or {@link RefDouble} read during the store may mix old and new halves. Read after
+ *       the call returns to see its result for certain;
+ *   <li>a {@link RefString} is used by one call or one {@code get()}/{@code set()} at a time,
+ *       because the called method frees the old string when it stores a new one: the
+ *       {@code get()} waits until the call returns and then sees the string the call left. Two
+ *       calls given the same string cell make their COM calls one after the other.
+ * </ul>
  */
-public abstract class RefContainer implements IResource, AutoCloseable {
+public abstract class RefContainer extends NativeResource implements IResource, AutoCloseable {
   static {
     NativeLibrary.load();
   }
@@ -44,103 +68,178 @@ public abstract class RefContainer implements IResource, AutoCloseable {
       };
 
   private final NativeHandleCleaner.Release disposal;
-  private final NativeHandleCleaner.Handle cell;
 
   /**
    * Allocates a zeroed cell.
    *
-   * @param holdsString whether the cell holds a {@code BSTR} that has to be freed with it
+   * @param holdsString whether the cell holds a {@code BSTR} that has to be freed with it; such a
+   *     cell is used by one call or accessor at a time
    */
   RefContainer(boolean holdsString) {
+    super(allocate(), holdsString ? FREE_STRING_CELL : FREE_CELL, holdsString);
     disposal = holdsString ? FREE_STRING_CELL : FREE_CELL;
+  }
+
+  private static long allocate() {
     long address = _calloc(CELL_SIZE);
     if (address == 0) {
       throw new OutOfMemoryError("No native memory for a by-reference cell");
     }
-    cell = NativeHandleCleaner.shared().register(this, address, disposal);
+    return address;
   }
 
   /**
-   * Returns the address of the cell.
+   * Returns the address of the cell, also while it is closed but a call that was given it before
+   * the close still runs (the cell is freed when that call returns).
    *
    * @throws IllegalStateException after {@link #close()}
    */
   @Override
-  public synchronized long getPtr() {
-    return cell.get();
+  public long getPtr() {
+    return handleValue();
   }
 
-  /** Tells whether the cell has been freed. */
+  /** Tells whether the cell has been closed. */
   public boolean isClosed() {
-    return !cell.isOpen();
+    return isHandleClosed();
   }
 
-  /** Frees the cell (and the string it holds); later calls do nothing. */
+  /**
+   * Frees the cell (and the string it holds), or, while calls that were given it run, marks it
+   * closed and leaves the freeing to the last of them; later calls do nothing.
+   */
   @Override
-  public synchronized void close() {
-    long address = cell.take();
-    if (address != 0) {
-      disposal.release(address);
+  public void close() {
+    closeHandle(disposal);
+  }
+
+  // Typed access for the concrete cells: each access is a use of the cell, so a close on another
+  // thread meanwhile frees the cell only after the access.
+
+  final byte readByte() {
+    long address = enterUse();
+    try {
+      return _getValueByByte(address);
+    } finally {
+      leaveUse();
     }
   }
 
-  // Typed access for the concrete cells. Holding the monitor keeps the cell alive and open for
-  // the duration of the native call.
-
-  final synchronized byte readByte() {
-    return _getValueByByte(cell.get());
+  final void writeByte(byte value) {
+    long address = enterUse();
+    try {
+      _setValueForByte(address, value);
+    } finally {
+      leaveUse();
+    }
   }
 
-  final synchronized void writeByte(byte value) {
-    _setValueForByte(cell.get(), value);
+  final short readShort() {
+    long address = enterUse();
+    try {
+      return _getValueByShort(address);
+    } finally {
+      leaveUse();
+    }
   }
 
-  final synchronized short readShort() {
-    return _getValueByShort(cell.get());
+  final void writeShort(short value) {
+    long address = enterUse();
+    try {
+      _setValueForShort(address, value);
+    } finally {
+      leaveUse();
+    }
   }
 
-  final synchronized void writeShort(short value) {
-    _setValueForShort(cell.get(), value);
+  final int readInt() {
+    long address = enterUse();
+    try {
+      return _getValueByInt(address);
+    } finally {
+      leaveUse();
+    }
   }
 
-  final synchronized int readInt() {
-    return _getValueByInt(cell.get());
+  final void writeInt(int value) {
+    long address = enterUse();
+    try {
+      _setValueForInt(address, value);
+    } finally {
+      leaveUse();
+    }
   }
 
-  final synchronized void writeInt(int value) {
-    _setValueForInt(cell.get(), value);
+  final long readLong() {
+    long address = enterUse();
+    try {
+      return _getValueByLong(address);
+    } finally {
+      leaveUse();
+    }
   }
 
-  final synchronized long readLong() {
-    return _getValueByLong(cell.get());
+  final void writeLong(long value) {
+    long address = enterUse();
+    try {
+      _setValueForLong(address, value);
+    } finally {
+      leaveUse();
+    }
   }
 
-  final synchronized void writeLong(long value) {
-    _setValueForLong(cell.get(), value);
+  final float readFloat() {
+    long address = enterUse();
+    try {
+      return _getValueByFloat(address);
+    } finally {
+      leaveUse();
+    }
   }
 
-  final synchronized float readFloat() {
-    return _getValueByFloat(cell.get());
+  final void writeFloat(float value) {
+    long address = enterUse();
+    try {
+      _setValueForFloat(address, value);
+    } finally {
+      leaveUse();
+    }
   }
 
-  final synchronized void writeFloat(float value) {
-    _setValueForFloat(cell.get(), value);
+  final double readDouble() {
+    long address = enterUse();
+    try {
+      return _getValueByDouble(address);
+    } finally {
+      leaveUse();
+    }
   }
 
-  final synchronized double readDouble() {
-    return _getValueByDouble(cell.get());
+  final void writeDouble(double value) {
+    long address = enterUse();
+    try {
+      _setValueForDouble(address, value);
+    } finally {
+      leaveUse();
+    }
   }
 
-  final synchronized void writeDouble(double value) {
-    _setValueForDouble(cell.get(), value);
+  final String readString() {
+    long address = enterUse();
+    try {
+      return _getValueByBStrPtr(address);
+    } finally {
+      leaveUse();
+    }
   }
 
-  final synchronized String readString() {
-    return _getValueByBStrPtr(cell.get());
-  }
-
-  final synchronized void writeString(String value) {
-    _setValueForBStrPtr(cell.get(), value);
+  final void writeString(String value) {
+    long address = enterUse();
+    try {
+      _setValueForBStrPtr(address, value);
+    } finally {
+      leaveUse();
+    }
   }
 
   static native long _calloc(int size);

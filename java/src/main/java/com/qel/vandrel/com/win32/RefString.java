@@ -3,6 +3,10 @@ package com.qel.vandrel.com.win32;
 /**
  * A by-reference string cell ({@code VT_BSTR}), initially null. The cell owns its {@code BSTR}:
  * {@link #set(String)} frees the previous one, {@link #close()} the last one.
+ *
+ * <p>The cell is used by one call or accessor at a time: while a call that was given the cell
+ * runs, {@link #get()} and {@link #set(String)} on other threads wait for it to return (see
+ * {@link RefContainer}).
  */
 public final class RefString extends RefContainer {
   /** Allocates a cell holding a null string. */

@@ -2,10 +2,17 @@ package com.qel.vandrel.com.win32.impl;
 
 import com.qel.vandrel.com.win32.DispatchException;
 import com.qel.vandrel.com.win32.IDispatch;
+import com.qel.vandrel.com.win32.IUnknown;
 import java.util.HashMap;
 import java.util.Map;
 
-/** The wrapper of an {@code IDispatch} pointer; owns exactly one reference. */
+/**
+ * The wrapper of an {@code IDispatch} pointer; owns exactly one reference.
+ *
+ * <p>A call holds the wrapper and every wrapper and cell among its arguments (also inside arrays)
+ * until it returns, so closing any of them on another thread meanwhile defers its release to the
+ * end of the call (see {@link IUnknownImpl}).
+ */
 public class IDispatchImpl extends IUnknownImpl implements IDispatch {
   private static final Object[] NO_ARGS = {};
 
@@ -14,14 +21,38 @@ public class IDispatchImpl extends IUnknownImpl implements IDispatch {
 
   /**
    * Wraps an {@code IDispatch} pointer and takes over the reference the caller holds (no {@code
-   * AddRef}).
+   * AddRef}). Not public: applications hand pointers over through {@link #adopt(long)}.
    *
    * @throws IllegalArgumentException when ptr is 0
    */
-  public IDispatchImpl(long ptr) {
+  IDispatchImpl(long ptr) {
     super(ptr);
   }
 
+  /**
+   * Wraps an {@code IDispatch} pointer that the caller obtained outside this library and takes
+   * over one reference to it: no {@code AddRef} is made, and the wrapper's {@link #close()} (or
+   * the safety net) calls {@code Release} once.
+   *
+   * <p><b>Unsafe.</b> The library cannot check the value: it must be a live {@code IDispatch}
+   * pointer (not merely any interface of the object) in the form {@link IUnknown#getPtr()} gives,
+   * whose reference the caller owns and gives up here. Any other value crashes the process at the
+   * first call, and handing the same reference over twice releases it twice.
+   *
+   * @param pointer the {@code IDispatch} interface pointer
+   * @return a new automation wrapper owning that reference
+   * @throws IllegalArgumentException when pointer is 0
+   */
+  public static IDispatch adopt(long pointer) {
+    return new IDispatchImpl(pointer);
+  }
+
+  /**
+   * {@inheritDoc}
+   *
+   * <p>Called by the native library for the interface pointers it hands to Java; the same
+   * warning as for {@link #adopt(long)} applies to any other caller.
+   */
   @Override
   public IDispatch newIDispatch(long ptr) {
     return ptr == 0 ? null : new IDispatchImpl(ptr);
@@ -40,7 +71,19 @@ public class IDispatchImpl extends IUnknownImpl implements IDispatch {
   @Override
   public void put(String name, Object value) {
     long dispId = dispIdOf(name);
-    if (!_put(getPtr(), dispId, getLocale(), value)) {
+    boolean done;
+    long p = enterUse();
+    try {
+      NativeResource[] held = CallArguments.enter(value);
+      try {
+        done = _put(p, dispId, getLocale(), value);
+      } finally {
+        CallArguments.leave(held);
+      }
+    } finally {
+      leaveUse();
+    }
+    if (!done) {
       throw new DispatchException("Setting property " + name + " failed");
     }
   }
@@ -55,12 +98,28 @@ public class IDispatchImpl extends IUnknownImpl implements IDispatch {
         throw new NullPointerException("A member or parameter name must not be null");
       }
     }
-    return _getIDsOfNames(getPtr(), names, getLocale());
+    long p = enterUse();
+    try {
+      return _getIDsOfNames(p, names, getLocale());
+    } finally {
+      leaveUse();
+    }
   }
 
   @Override
   public Object invoke(long dispId, int flags, Object... args) {
-    return _invoke(getPtr(), dispId, getLocale(), flags, args == null ? NO_ARGS : args);
+    Object[] arguments = args == null ? NO_ARGS : args;
+    long p = enterUse();
+    try {
+      NativeResource[] held = CallArguments.enter(arguments);
+      try {
+        return _invoke(p, dispId, getLocale(), flags, arguments);
+      } finally {
+        CallArguments.leave(held);
+      }
+    } finally {
+      leaveUse();
+    }
   }
 
   @Override

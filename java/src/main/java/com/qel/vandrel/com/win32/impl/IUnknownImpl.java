@@ -1,5 +1,6 @@
 package com.qel.vandrel.com.win32.impl;
 
+import com.qel.vandrel.com.win32.ComException;
 import com.qel.vandrel.com.win32.Guid;
 import com.qel.vandrel.com.win32.IDispatch;
 import com.qel.vandrel.com.win32.IUnknown;
@@ -7,15 +8,21 @@ import com.qel.vandrel.com.win32.IUnknown;
 /**
  * The wrapper of an {@code IUnknown} pointer; owns exactly one reference.
  *
+ * <p>Every call holds the wrapper for its duration: {@link #close()} on another thread while a
+ * call is in progress only marks the wrapper closed, and the reference is released when the last
+ * call in progress returns (on that call's thread). Calls that start after the close throw {@link
+ * IllegalStateException}.
+ *
  * <p>An unclosed wrapper that becomes unreachable hands its pointer to the native release queue,
- * which the next COM call on any COM thread drains.
+ * which the next native call of the library that calls COM, on any thread with COM initialised,
+ * empties.
  */
-public class IUnknownImpl implements IUnknown {
+public class IUnknownImpl extends NativeResource implements IUnknown {
   static {
     NativeLibrary.load();
   }
 
-  private static final NativeHandleCleaner.Release DEFERRED_RELEASE =
+  private static final NativeHandleCleaner.Release QUEUED_RELEASE =
       new NativeHandleCleaner.Release() {
         @Override
         public void release(long ptr) {
@@ -23,40 +30,79 @@ public class IUnknownImpl implements IUnknown {
         }
       };
 
-  private final NativeHandleCleaner.Handle handle;
-
   /**
    * Wraps an interface pointer and takes over the reference the caller holds (no {@code AddRef}).
+   * Not public: applications hand pointers over through {@link #adopt(long)}.
    *
    * @throws IllegalArgumentException when ptr is 0
    */
-  public IUnknownImpl(long ptr) {
-    handle = NativeHandleCleaner.shared().register(this, ptr, DEFERRED_RELEASE);
+  IUnknownImpl(long ptr) {
+    super(ptr, QUEUED_RELEASE, false);
   }
 
+  /**
+   * Wraps an {@code IUnknown} pointer that the caller obtained outside this library and takes
+   * over one reference to it: no {@code AddRef} is made, and the wrapper's {@link #close()} (or
+   * the safety net) calls {@code Release} once.
+   *
+   * <p><b>Unsafe.</b> The library cannot check the value: it must be a live COM interface pointer
+   * (in the form {@link IUnknown#getPtr()} gives, the address sign-extended on a 32-bit process)
+   * whose reference the caller owns and gives up here. Any other value crashes the process at the
+   * first call, and handing the same reference over twice releases it twice.
+   *
+   * @param pointer the interface pointer
+   * @return a new wrapper owning that reference
+   * @throws IllegalArgumentException when pointer is 0
+   */
+  public static IUnknown adopt(long pointer) {
+    return new IUnknownImpl(pointer);
+  }
+
+  /**
+   * {@inheritDoc}
+   *
+   * <p>Called by the native library for the interface pointers it hands to Java; the same
+   * warning as for {@link #adopt(long)} applies to any other caller.
+   */
   @Override
   public IUnknown newIUnknown(long ptr) {
     return ptr == 0 ? null : new IUnknownImpl(ptr);
   }
 
+  /**
+   * {@inheritDoc}
+   *
+   * <p>While the wrapper is closed but a call that started before the close still runs, the
+   * pointer is still returned: the object is alive until that call returns.
+   */
   @Override
   public long getPtr() {
-    return handle.get();
+    return handleValue();
   }
 
   @Override
   public boolean isClosed() {
-    return !handle.isOpen();
+    return isHandleClosed();
   }
 
   @Override
   public int addRef() {
-    return _addRef(getPtr());
+    long p = enterUse();
+    try {
+      return _addRef(p);
+    } finally {
+      leaveUse();
+    }
   }
 
   @Override
   public int release() {
-    return _release(getPtr());
+    long p = enterUse();
+    try {
+      return _release(p);
+    } finally {
+      leaveUse();
+    }
   }
 
   @Override
@@ -69,7 +115,12 @@ public class IUnknownImpl implements IUnknown {
 
   @Override
   public IUnknown queryInterface(long iidHigh, long iidLow) {
-    return _queryInterface(getPtr(), iidHigh, iidLow);
+    long p = enterUse();
+    try {
+      return _queryInterface(p, iidHigh, iidLow);
+    } finally {
+      leaveUse();
+    }
   }
 
   @Override
@@ -84,34 +135,52 @@ public class IUnknownImpl implements IUnknown {
     return new IDispatchImpl(found.detach());
   }
 
+  /**
+   * {@inheritDoc}
+   *
+   * @throws IllegalStateException also when a call on another thread is using the wrapper: the
+   *     reference cannot be handed on while that call may still need it
+   */
   @Override
   public long detach() {
-    long ptr = handle.take();
+    long ptr = takeHandle();
     if (ptr == 0) {
       throw new IllegalStateException("The interface pointer has already been released");
     }
     return ptr;
   }
 
+  /**
+   * {@inheritDoc}
+   *
+   * <p>When calls on other threads are using the wrapper, the reference is released as the last
+   * of them returns, on its thread; a failure of that release (an access violation in the
+   * object's {@code Release}) is then logged instead of thrown.
+   *
+   * @throws ComException when the object's {@code Release} raises an access violation
+   */
   @Override
   public void close() {
-    long ptr = handle.take();
-    if (ptr != 0) {
-      _release(ptr);
+    if (isHandleClosed()) {
+      return;
     }
+    closeHandle(
+        new NativeHandleCleaner.Release() {
+          @Override
+          public void release(long ptr) {
+            _release(ptr);
+          }
+        });
   }
 
   @Override
   public void closeLater() {
-    long ptr = handle.take();
-    if (ptr != 0) {
-      _addReleaseWaitQueue(ptr);
-    }
+    closeHandle(QUEUED_RELEASE);
   }
 
   @Override
   public String toString() {
-    long ptr = handle.peek();
+    long ptr = peekHandle();
     return getClass().getSimpleName() + (ptr == 0 ? "(closed)" : String.format("(0x%x)", ptr));
   }
 

@@ -6,90 +6,200 @@ import java.lang.ref.ReferenceQueue;
 import java.util.Collections;
 import java.util.Set;
 import java.util.concurrent.ConcurrentHashMap;
-import java.util.concurrent.atomic.AtomicLong;
+import java.util.concurrent.atomic.AtomicInteger;
+import java.util.concurrent.atomic.AtomicReference;
 import java.util.logging.Level;
 import java.util.logging.Logger;
 
 /**
- * Safety net for Java objects that own a native handle (a COM interface pointer, a memory cell).
+ * Safety net and lifetime of the Java objects that own a native handle (a COM interface pointer, a
+ * memory cell).
  *
- * <p>An owner registers its handle and gets a {@link Handle} back. Closing the owner {@linkplain
- * Handle#take() takes} the value out of the handle, and the owner releases it itself. When an owner
- * becomes unreachable while its handle still holds a value, the cleaner takes the value and passes
- * it to the owner's {@link Release} action instead. Either way the value is handed out exactly
- * once.
+ * <p>An owner registers its handle and gets a {@link Handle} back. Every native call that uses the
+ * value {@linkplain Handle#enter() enters} the handle first and {@linkplain Handle#leave() leaves}
+ * it when the call returns. Closing the owner {@linkplain Handle#close(Release) closes} the handle
+ * with the owner's release action: at once when no call is in flight, otherwise by the last call
+ * as it leaves, so a call never loses the value it uses. When an owner becomes unreachable while
+ * its handle is still open, the cleaner closes it with the owner's leak action instead. Either way
+ * the value is released exactly once.
  *
  * <p>The handle never references its owner, so registering does not keep the owner alive. The
- * {@linkplain #shared() shared} cleaner runs the leak actions on one daemon thread; they therefore
- * must be callable from any thread.
+ * {@linkplain #shared() shared} cleaner runs the leak actions on one daemon thread (or on the
+ * thread of the last call in flight); they therefore must be callable from any thread.
  *
  * <p>This class belongs to the implementation; applications do not call it.
  */
 public final class NativeHandleCleaner {
-  /** What to do with the value of an owner that was never closed. */
+  /** What to do with the value of an owner that was never closed, or that is being closed. */
   public interface Release {
     /**
-     * Disposes of a leaked value; called at most once per registration, on the cleaner's thread.
+     * Disposes of the value; called at most once per registration.
      *
      * @param value the non-zero value the owner registered
      */
     void release(long value);
   }
 
-  /** The owner's side of a registration: the value, until it is taken. */
+  /**
+   * The owner's side of a registration: the value, a count of the calls using it, and whether it
+   * has been closed. Entering and leaving cost one atomic operation each; closing and taking are
+   * rare and lock the handle.
+   */
   public static final class Handle {
-    private final AtomicLong value;
+    // state = 2 * (calls in flight) + (1 once closed). Only close() and take() set the closed
+    // bit, under the handle's lock; calls change the count without the lock.
+    private static final int CLOSED = 1;
+    private static final int CALL = 2;
+
+    private final long value;
     private final Release onLeak;
     private final Set<Phantom> registry;
-    private Phantom phantom;
+    private final AtomicInteger state = new AtomicInteger();
+    // What the last call out does with the value of a handle closed while calls were in flight;
+    // taken exactly once, by that call or by close() itself when no call was in flight.
+    private final AtomicReference<Release> pending = new AtomicReference<>();
+    private Phantom phantom; // guarded by this
 
     private Handle(long value, Release onLeak, Set<Phantom> registry) {
-      this.value = new AtomicLong(value);
+      this.value = value;
       this.onLeak = onLeak;
       this.registry = registry;
     }
 
     /**
-     * Returns the value while the handle is open.
+     * Starts a use of the value by a call: returns the value and keeps it from being released
+     * until the matching {@link #leave()}, even when the handle is closed meanwhile.
      *
-     * @throws IllegalStateException once the value has been taken
+     * @throws IllegalStateException when the handle is closed
      */
-    public long get() {
-      long v = value.get();
-      if (v == 0) {
-        throw new IllegalStateException("The native resource has already been released");
+    public long enter() {
+      for (; ; ) {
+        int s = state.get();
+        if ((s & CLOSED) != 0) {
+          throw released();
+        }
+        if (state.compareAndSet(s, s + CALL)) {
+          return value;
+        }
       }
-      return v;
-    }
-
-    /** Returns the value while the handle is open, 0 once it has been taken. */
-    public long peek() {
-      return value.get();
-    }
-
-    /** Tells whether the value is still held. */
-    public boolean isOpen() {
-      return value.get() != 0;
     }
 
     /**
-     * Takes the value out of the handle, for the caller to release or hand on. The first call
-     * returns the value, every later call (and the cleaner) gets 0.
+     * Ends a use started by {@link #enter()}. The last call to leave a handle closed while it was
+     * in use releases the value, with the action the close gave; a failure of that action is
+     * logged, so it does not replace the outcome of the call.
      */
-    public long take() {
-      long v = value.getAndSet(0);
-      if (v != 0) {
-        Phantom p;
-        synchronized (this) {
-          p = phantom;
-          phantom = null;
-        }
-        if (p != null) {
-          p.clear();
-          registry.remove(p);
+    public void leave() {
+      if (state.addAndGet(-CALL) == CLOSED) {
+        Release release = pending.getAndSet(null);
+        if (release != null) {
+          try {
+            release.release(value);
+          } catch (RuntimeException | Error e) {
+            LOG.log(Level.WARNING, "Releasing a native resource after its last call failed", e);
+          }
         }
       }
-      return v;
+    }
+
+    /**
+     * Returns the value while the handle is open, and also while it is closed but calls that
+     * entered before the close still use it (the value is still alive then).
+     *
+     * @throws IllegalStateException once the value has been released or taken
+     */
+    public long get() {
+      if (state.get() == CLOSED) {
+        throw released();
+      }
+      return value;
+    }
+
+    /**
+     * Checks that the handle is open.
+     *
+     * @throws IllegalStateException when it is closed, whether or not calls still use the value
+     */
+    public void requireOpen() {
+      if (!isOpen()) {
+        throw released();
+      }
+    }
+
+    /** Returns the value while the handle is open, 0 once it has been closed or taken. */
+    public long peek() {
+      return isOpen() ? value : 0;
+    }
+
+    /** Tells whether the handle is still open. */
+    public boolean isOpen() {
+      return (state.get() & CLOSED) == 0;
+    }
+
+    /** Tells whether calls are using the value. */
+    public boolean inUse() {
+      return state.get() >= CALL;
+    }
+
+    /**
+     * Closes the handle and releases the value with {@code release}: on the calling thread when no
+     * call is in flight, otherwise on the thread of the last call as it leaves. Later calls of
+     * close, {@link #take()} and {@link #enter()} see a closed handle.
+     *
+     * @return true when this call closed the handle, false when it was closed already
+     */
+    public boolean close(Release release) {
+      boolean now;
+      synchronized (this) {
+        if (!isOpen()) {
+          return false;
+        }
+        pending.set(release);
+        // The closed bit is clear and only set under this lock: adding 1 sets it.
+        now = state.getAndIncrement() == 0;
+        leaveRegistry();
+      }
+      if (now) {
+        Release mine = pending.getAndSet(null);
+        if (mine != null) {
+          mine.release(value);
+        }
+      }
+      return true;
+    }
+
+    /**
+     * Takes the value out of the handle, for the caller to release or hand on, and closes it. The
+     * first call returns the value, every later call (and the cleaner) gets 0.
+     *
+     * @throws IllegalStateException when a call is using the value: it cannot be handed on while
+     *     a call may still need it
+     */
+    public long take() {
+      synchronized (this) {
+        if (!isOpen()) {
+          return 0;
+        }
+        if (!state.compareAndSet(0, CLOSED)) {
+          throw new IllegalStateException(
+              "The native resource is in use by a call in progress and cannot be handed over");
+        }
+        leaveRegistry();
+      }
+      return value;
+    }
+
+    private static IllegalStateException released() {
+      return new IllegalStateException("The native resource has already been released");
+    }
+
+    private void leaveRegistry() { // holds this
+      Phantom p = phantom;
+      phantom = null;
+      if (p != null) {
+        p.clear();
+        registry.remove(p);
+      }
     }
 
     private synchronized void attach(Phantom p) {
@@ -149,7 +259,8 @@ public final class NativeHandleCleaner {
    * @param owner the object whose unreachability means the value leaked
    * @param value the native value, never 0
    * @param onLeak what to do with the value if the owner is never closed; must not reference the
-   *     owner, or the owner never becomes unreachable
+   *     owner, or the owner never becomes unreachable; runs on the cleaner's thread or on the
+   *     thread of the last call that used the value
    * @return the handle the owner keeps
    * @throws IllegalArgumentException when value is 0
    */
@@ -186,10 +297,9 @@ public final class NativeHandleCleaner {
     }
     Phantom phantom = (Phantom) ref;
     registry.remove(phantom);
-    long value = phantom.handle.take();
-    if (value != 0) {
-      phantom.handle.onLeak.release(value);
-    }
+    // A call may still use the value (its owner can become unreachable before a static native
+    // that was given the value returns); close() then leaves the release to that call.
+    phantom.handle.close(phantom.handle.onLeak);
     return true;
   }
 
