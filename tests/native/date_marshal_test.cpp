@@ -205,8 +205,9 @@ TEST_F(DateMarshalTest, WallClockTimesTheZoneRepeatsOrSkipsGiveTheLaterInstant) 
     jobject back = ov_variant_to_java(env, nullptr, &v);
     ASSERT_EQ(ov_test_take_exception(env), "");
     jclass date = ov_test_find_class(env, "java/util/Date");
-    EXPECT_EQ(env->CallLongMethod(back, env->GetMethodID(date, "getTime", "()J")), c.utc_millis)
-        << java_to_string(env, back);
+    const jlong millis = env->CallLongMethod(back, env->GetMethodID(date, "getTime", "()J"));
+    ov_test_expect_no_exception(env, "Date.getTime");
+    EXPECT_EQ(millis, c.utc_millis) << java_to_string(env, back);
   }
 }
 

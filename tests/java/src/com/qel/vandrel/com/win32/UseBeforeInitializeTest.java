@@ -50,7 +50,7 @@ class UseBeforeInitializeTest {
   /** A call on a wrapper of the host's pointer; the wrapper gives the pointer back unreleased. */
   private static Executable onHostPointer(DispatchCall call) {
     return () -> {
-      IDispatch wrapper = new IDispatchImpl(HOST_POINTER);
+      IDispatch wrapper = IDispatchImpl.adopt(HOST_POINTER);
       try {
         call.call(wrapper);
       } finally {
