@@ -31,7 +31,15 @@ jlong create_handler(JNIEnv* env, jclass type) {
     if (on_event == nullptr) return 0;  // NoSuchMethodError pending
     jmethodID on_names = env->GetMethodID(type, "getIDsOfNames", "([Ljava/lang/String;)[I");
     if (on_names == nullptr) return 0;
-    // The second first, so a reader that sees the first sees both.
+    jmethodID new_dispatch =
+        env->GetMethodID(type, "newIDispatch", "(J)Lcom/qel/vandrel/com/win32/IDispatch;");
+    if (new_dispatch == nullptr) return 0;
+    jmethodID new_unknown =
+        env->GetMethodID(type, "newIUnknown", "(J)Lcom/qel/vandrel/com/win32/IUnknown;");
+    if (new_unknown == nullptr) return 0;
+    // The others first, so a reader that sees the first sees them all.
+    ov_handler_new_idispatch_method.store(new_dispatch);
+    ov_handler_new_iunknown_method.store(new_unknown);
     ov_get_ids_of_names_method.store(on_names);
     ov_default_handler_method.store(on_event);
   }

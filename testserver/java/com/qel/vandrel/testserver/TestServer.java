@@ -187,6 +187,9 @@ public final class TestServer {
   /** Calls {@code Release} once on the interface pointer {@code ptr}; returns the new count. */
   public static native int releaseObject(long ptr);
 
+  /** Calls {@code AddRef} once on the interface pointer {@code ptr}; returns what it returns. */
+  public static native int addRefObject(long ptr);
+
   /** The answer MessageBoxW gives in the portable runtime (0: default button); no-op on Windows. */
   public static native void setMessageBoxAnswer(int answer);
 

@@ -272,6 +272,11 @@ public class Handler implements AutoCloseable {
     return connection != null;
   }
 
+  /** The native object's address, for the tests of the package; 0 once closed. */
+  synchronized long nativeHandle() {
+    return handle;
+  }
+
   private synchronized void disconnect(Connection which) {
     if (connection != which || handle == 0) {
       return;
