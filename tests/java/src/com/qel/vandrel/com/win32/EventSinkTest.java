@@ -51,12 +51,11 @@ class EventSinkTest extends AutomationFixture {
   }
 
   private Handler recorder(Object result) {
-    return Handler.listening(
-        (dispId, args) -> {
-          dispIds.add(dispId);
-          received.add(args);
-          return result;
-        });
+    return Handler.listening((dispId, args) -> {
+      dispIds.add(dispId);
+      received.add(args);
+      return result;
+    });
   }
 
   private Object fire(IDispatch target, int member, Object... args) {
@@ -70,8 +69,7 @@ class EventSinkTest extends AutomationFixture {
   @Test
   void argumentsArriveInTheCallersOrderWithEachType() {
     Object date = automation.invoke("ReturnType", (short) VT_DATE);
-    try (Handler sink = recorder(null);
-        Handler.Connection c = sink.connect(source, EVENTS)) {
+    try (Handler sink = recorder(null); Handler.Connection c = sink.connect(source, EVENTS)) {
       assertEquals(S_OK, fire(source, TestServer.DISPID_FIRE_TYPED));
       assertEquals(List.of(TestServer.DISPID_FIRE_TYPED), dispIds);
       Object[] args = received.get(0);
@@ -91,8 +89,7 @@ class EventSinkTest extends AutomationFixture {
 
   @Test
   void noArgumentsGiveAnEmptyArrayAndNamedArgumentsComeLast() {
-    try (Handler sink = recorder(null);
-        Handler.Connection c = sink.connect(source, EVENTS)) {
+    try (Handler sink = recorder(null); Handler.Connection c = sink.connect(source, EVENTS)) {
       fire(source, TestServer.DISPID_FIRE_NO_ARGS);
       fire(source, TestServer.DISPID_FIRE_NAMED);
       assertArrayEquals(new Object[0], received.get(0));
@@ -101,8 +98,7 @@ class EventSinkTest extends AutomationFixture {
   }
 
   static Stream<Arguments> flags() {
-    return Stream.of(
-        Arguments.of(IDispatch.DISPATCH_METHOD, S_OK, 1),
+    return Stream.of(Arguments.of(IDispatch.DISPATCH_METHOD, S_OK, 1),
         Arguments.of(IDispatch.DISPATCH_PROPERTYGET, S_FALSE, 0),
         Arguments.of(IDispatch.DISPATCH_PROPERTYPUT, S_FALSE, 0),
         Arguments.of(IDispatch.DISPATCH_METHOD | IDispatch.DISPATCH_PROPERTYGET, S_OK, 1));
@@ -111,24 +107,21 @@ class EventSinkTest extends AutomationFixture {
   @ParameterizedTest(name = "flags {0}")
   @MethodSource("flags")
   void onlyMethodCallsReachJava(int flags, int hresult, int calls) {
-    try (Handler sink = recorder(null);
-        Handler.Connection c = sink.connect(source, EVENTS)) {
+    try (Handler sink = recorder(null); Handler.Connection c = sink.connect(source, EVENTS)) {
       assertEquals(hresult, fire(source, TestServer.DISPID_FIRE_FLAGS, flags));
       assertEquals(calls, received.size());
     }
   }
 
   static Stream<Arguments> results() {
-    return Stream.of(
-        Arguments.of(null, null), Arguments.of(7, 7), Arguments.of("answer", "answer"),
+    return Stream.of(Arguments.of(null, null), Arguments.of(7, 7), Arguments.of("answer", "answer"),
         Arguments.of(true, true), Arguments.of(new int[] {4, 5}, new int[] {4, 5}));
   }
 
   @ParameterizedTest(name = "{0}")
   @MethodSource("results")
   void theSourceReadsTheHandlersResult(Object answer, Object expected) {
-    try (Handler sink = recorder(answer);
-        Handler.Connection c = sink.connect(source, EVENTS)) {
+    try (Handler sink = recorder(answer); Handler.Connection c = sink.connect(source, EVENTS)) {
       Object back = fire(source, TestServer.DISPID_FIRE_FOR_RESULT, "in");
       if (expected instanceof int[]) {
         assertArrayEquals((int[]) expected, (int[]) back);
@@ -142,9 +135,8 @@ class EventSinkTest extends AutomationFixture {
   @Test
   void anInterfaceResultCarriesAReferenceOfItsOwn() {
     int before = refCount(automation);
-    try (Handler sink = recorder(automation);
-        Handler.Connection c = sink.connect(source, EVENTS);
-        IDispatch back = (IDispatch) fire(source, TestServer.DISPID_FIRE_FOR_RESULT, 1)) {
+    try (Handler sink = recorder(automation); Handler.Connection c = sink.connect(source, EVENTS);
+         IDispatch back = (IDispatch) fire(source, TestServer.DISPID_FIRE_FOR_RESULT, 1)) {
       assertEquals(automation.getPtr(), back.getPtr());
       assertEquals(before + 1, refCount(automation));
     }
@@ -179,7 +171,7 @@ class EventSinkTest extends AutomationFixture {
           assertEquals(sink.nativeHandle(), dispatch.getPtr());
         }
         try (Handler.Connection c = sink.connect(source, EVENTS);
-            IUnknown events = unknown.queryInterface(EVENTS)) {
+             IUnknown events = unknown.queryInterface(EVENTS)) {
           assertEquals(sink.nativeHandle(), events.getPtr());
           assertEquals(1, get(source, TestServer.DISPID_SINK_REFERENCES));
         }
@@ -191,8 +183,7 @@ class EventSinkTest extends AutomationFixture {
   }
 
   static Stream<Arguments> adviseFailures() {
-    return Stream.of(
-        Arguments.of(0x80004005, "Advise failed: 0x80004005"),
+    return Stream.of(Arguments.of(0x80004005, "Advise failed: 0x80004005"),
         Arguments.of(0x8000FFFF, "Unexpected (E_UNEXPECTED) to call Advise"),
         Arguments.of(0x80040201, "Exceeded the limit of Advise (CONNECT_E_ADVISELIMIT)"),
         Arguments.of(
@@ -204,7 +195,8 @@ class EventSinkTest extends AutomationFixture {
   void adviseFailuresLeaveTheSinkUnconnected(int hresult, String message) {
     try (Handler sink = recorder(null)) {
       fire(source, TestServer.DISPID_FAIL_ADVISE, hresult);
-      DispatchException e = assertThrows(DispatchException.class, () -> sink.connect(source, EVENTS));
+      DispatchException e =
+          assertThrows(DispatchException.class, () -> sink.connect(source, EVENTS));
       assertEquals(message, e.getMessage());
       assertFalse(sink.isConnected());
       assertEquals(0, get(source, TestServer.DISPID_SINK_REFERENCES));
@@ -231,7 +223,7 @@ class EventSinkTest extends AutomationFixture {
   @Test
   void disconnectingStopsEventsAndTheSinkConnectsAgain() {
     try (Handler sink = recorder(null);
-        IDispatch other = ComService.createDispatch(TestServer.CLSID_EVENT_SOURCE)) {
+         IDispatch other = ComService.createDispatch(TestServer.CLSID_EVENT_SOURCE)) {
       Handler.Connection first = sink.connect(source, EVENTS);
       assertThrows(IllegalStateException.class, () -> sink.connect(other, EVENTS));
       fire(source, TestServer.DISPID_FIRE_NO_ARGS);
@@ -262,10 +254,8 @@ class EventSinkTest extends AutomationFixture {
 
   @Test
   void aNativeThreadGetsWrongThreadAndJavaIsNotCalled() {
-    try (Handler sink = recorder(null);
-        Handler.Connection c = sink.connect(source, EVENTS)) {
-      assertEquals(
-          "invoke=8001010e names=8001010e id=-1",
+    try (Handler sink = recorder(null); Handler.Connection c = sink.connect(source, EVENTS)) {
+      assertEquals("invoke=8001010e names=8001010e id=-1",
           fire(source, TestServer.DISPID_FIRE_FROM_NATIVE_THREAD));
       assertTrue(received.isEmpty());
     }
@@ -274,16 +264,14 @@ class EventSinkTest extends AutomationFixture {
   @Test
   void aThrowingHandlerReachesTheFiringCaller() {
     IllegalStateException thrown = new IllegalStateException("handler failed");
-    try (Handler sink =
-            Handler.listening(
-                (dispId, args) -> {
-                  throw thrown;
-                });
-        Handler.Connection c = sink.connect(source, EVENTS)) {
+    try (Handler sink = Handler.listening((dispId, args) -> { throw thrown; });
+         Handler.Connection c = sink.connect(source, EVENTS)) {
       for (int member :
           new int[] {TestServer.DISPID_FIRE_FOR_RESULT, TestServer.DISPID_FIRE_NAMED}) {
-        Object[] args = member == TestServer.DISPID_FIRE_FOR_RESULT ? new Object[] {1} : new Object[0];
-        assertSame(thrown, assertThrows(IllegalStateException.class, () -> fire(source, member, args)));
+        Object[] args =
+            member == TestServer.DISPID_FIRE_FOR_RESULT ? new Object[] {1} : new Object[0];
+        assertSame(
+            thrown, assertThrows(IllegalStateException.class, () -> fire(source, member, args)));
         assertEquals(S_OK, get(source, TestServer.DISPID_LAST_HRESULT));
       }
     }
@@ -309,7 +297,7 @@ class EventSinkTest extends AutomationFixture {
   void markedMethodsReceiveTheirEventsAndAnswerNames() {
     Target target = new Target();
     try (Handler sink = Handler.dispatchingTo(target);
-        Handler.Connection c = sink.connect(source, EVENTS)) {
+         Handler.Connection c = sink.connect(source, EVENTS)) {
       fire(source, TestServer.DISPID_FIRE_NAMED);
       assertEquals(List.of("1/named"), target.calls);
       assertEquals(1, fire(source, TestServer.DISPID_FIRE_FOR_RESULT, "x"));
@@ -320,8 +308,7 @@ class EventSinkTest extends AutomationFixture {
   }
 
   static Stream<Arguments> nameAnswers() {
-    return Stream.of(
-        Arguments.of("null", null, "80020006:-1,-1"),
+    return Stream.of(Arguments.of("null", null, "80020006:-1,-1"),
         Arguments.of("wrong length", new int[] {9}, "00000001:12345,12345"),
         Arguments.of("exact", new int[] {9, 8}, "00000000:9,8"));
   }
@@ -329,31 +316,26 @@ class EventSinkTest extends AutomationFixture {
   @ParameterizedTest(name = "{0}")
   @MethodSource("nameAnswers")
   void getIDsOfNamesAnswers(String label, int[] answer, String seen) {
-    try (Handler sink =
-            new Handler() {
-              @Override
-              public int[] getIDsOfNames(String[] names) {
-                assertArrayEquals(new String[] {"a", "b"}, names);
-                return answer;
-              }
-            };
-        Handler.Connection c = sink.connect(source, EVENTS)) {
+    try (Handler sink = new Handler() {
+      @Override
+      public int[] getIDsOfNames(String[] names) {
+        assertArrayEquals(new String[] {"a", "b"}, names);
+        return answer;
+      }
+    }; Handler.Connection c = sink.connect(source, EVENTS)) {
       assertEquals(seen, fire(source, TestServer.DISPID_ASK_NAMES, "a", "b"));
     }
   }
 
   @Test
   void aThrowingGetIDsOfNamesGivesUnknownNamesAndReachesTheCaller() {
-    try (Handler sink =
-            new Handler() {
-              @Override
-              public int[] getIDsOfNames(String[] names) {
-                throw new UnsupportedOperationException("no names");
-              }
-            };
-        Handler.Connection c = sink.connect(source, EVENTS)) {
-      assertThrows(
-          UnsupportedOperationException.class,
+    try (Handler sink = new Handler() {
+      @Override
+      public int[] getIDsOfNames(String[] names) {
+        throw new UnsupportedOperationException("no names");
+      }
+    }; Handler.Connection c = sink.connect(source, EVENTS)) {
+      assertThrows(UnsupportedOperationException.class,
           () -> fire(source, TestServer.DISPID_ASK_NAMES, "a", "b"));
     }
   }
@@ -361,19 +343,18 @@ class EventSinkTest extends AutomationFixture {
   @Test
   void manyEventsInOneCallKeepTheLocalReferencesBounded() {
     int[] count = {0};
-    try (Handler sink =
-            Handler.listening(
-                (dispId, args) -> {
-                  count[0]++;
-                  return null;
-                });
-        Handler.Connection c = sink.connect(source, EVENTS)) {
+    try (Handler sink = Handler.listening((dispId, args) -> {
+      count[0]++;
+      return null;
+    });
+         Handler.Connection c = sink.connect(source, EVENTS)) {
       int n = 200_000;
       long start = System.nanoTime();
       assertEquals(S_OK, fire(source, TestServer.DISPID_FIRE_MANY, n));
       long elapsed = System.nanoTime() - start;
       assertEquals(n, count[0]);
-      System.out.printf("one event from Invoke to the Java handler: %.0f ns%n", (double) elapsed / n);
+      System.out.printf(
+          "one event from Invoke to the Java handler: %.0f ns%n", (double) elapsed / n);
     }
   }
 

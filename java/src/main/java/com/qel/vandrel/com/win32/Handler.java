@@ -43,9 +43,7 @@ import java.util.Map;
  * the process ends.
  */
 public class Handler implements AutoCloseable {
-  static {
-    NativeLibrary.load();
-  }
+  static { NativeLibrary.load(); }
 
   private static final int[] NO_IDS = {};
 
@@ -60,9 +58,7 @@ public class Handler implements AutoCloseable {
    * @throws IllegalStateException when COM has not been initialised by {@link
    *     ComService#initialize()} in this process
    */
-  public Handler() {
-    handle = _createHandler();
-  }
+  public Handler() { handle = _createHandler(); }
 
   /**
    * A sink that hands every event to a listener.
@@ -115,14 +111,13 @@ public class Handler implements AutoCloseable {
       }
       ids.put(id.name().isEmpty() ? method.getName() : id.name(), id.value());
     }
-    Handler sink =
-        new Handler() {
-          @Override
-          public Object defaultHandler(int dispId, Object[] args) {
-            Method method = methods.get(dispId);
-            return method == null ? null : call(target, method, args);
-          }
-        };
+    Handler sink = new Handler() {
+      @Override
+      public Object defaultHandler(int dispId, Object[] args) {
+        Method method = methods.get(dispId);
+        return method == null ? null : call(target, method, args);
+      }
+    };
     sink.answerNames(ids);
     return sink;
   }
@@ -135,19 +130,18 @@ public class Handler implements AutoCloseable {
     } else if (parameters.length == args.length) {
       actual = args;
     } else {
-      throw new IllegalArgumentException(
-          method.getName() + " takes " + parameters.length + " arguments, the event has "
-              + args.length);
+      throw new IllegalArgumentException(method.getName() + " takes " + parameters.length
+          + " arguments, the event has " + args.length);
     }
     try {
       return method.invoke(target, actual);
     } catch (InvocationTargetException e) {
       Throwable cause = e.getCause();
       if (cause instanceof RuntimeException) {
-        throw (RuntimeException) cause;
+        throw(RuntimeException) cause;
       }
       if (cause instanceof Error) {
-        throw (Error) cause;
+        throw(Error) cause;
       }
       throw new IllegalStateException("event method " + method.getName() + " failed", cause);
     } catch (IllegalAccessException e) {
@@ -181,9 +175,7 @@ public class Handler implements AutoCloseable {
    * @return the result for a source that asks for one, converted as a call argument is; null
    *     gives an empty value
    */
-  public Object defaultHandler(int dispId, Object[] args) {
-    return null;
-  }
+  public Object defaultHandler(int dispId, Object[] args) { return null; }
 
   /**
    * Answers a source that asks the sink for DISPIDs by name: one DISPID per name, -1 for a name
@@ -220,9 +212,7 @@ public class Handler implements AutoCloseable {
    * @param ptr the interface pointer
    * @return a new wrapper owning that reference, or null when ptr is 0
    */
-  public IDispatch newIDispatch(long ptr) {
-    return ptr == 0 ? null : IDispatchImpl.adopt(ptr);
-  }
+  public IDispatch newIDispatch(long ptr) { return ptr == 0 ? null : IDispatchImpl.adopt(ptr); }
 
   /**
    * Wraps an {@code IUnknown} pointer of an event argument, taking over the reference the caller
@@ -232,9 +222,7 @@ public class Handler implements AutoCloseable {
    * @param ptr the interface pointer
    * @return a new wrapper owning that reference, or null when ptr is 0
    */
-  public IUnknown newIUnknown(long ptr) {
-    return ptr == 0 ? null : IUnknownImpl.adopt(ptr);
-  }
+  public IUnknown newIUnknown(long ptr) { return ptr == 0 ? null : IUnknownImpl.adopt(ptr); }
 
   /**
    * Connects the sink to the connection point of source for the outgoing interface eventIid. The
@@ -268,14 +256,10 @@ public class Handler implements AutoCloseable {
    *
    * @return true while a connection is open
    */
-  public synchronized boolean isConnected() {
-    return connection != null;
-  }
+  public synchronized boolean isConnected() { return connection != null; }
 
   /** The native object's address, for the tests of the package; 0 once closed. */
-  synchronized long nativeHandle() {
-    return handle;
-  }
+  synchronized long nativeHandle() { return handle; }
 
   private synchronized void disconnect(Connection which) {
     if (connection != which || handle == 0) {
@@ -285,7 +269,9 @@ public class Handler implements AutoCloseable {
     _disconnect(handle);
   }
 
-  /** Disconnects the sink, if connected, and ends its native object; calling it again does nothing. */
+  /**
+   * Disconnects the sink, if connected, and ends its native object; calling it again does nothing.
+   */
   @Override
   public synchronized void close() {
     if (handle == 0) {
