@@ -36,10 +36,8 @@ bool is_unset(const IID& iid) {
   return same_iid(iid, kUnset);
 }
 
-// The environment for a call from a source, or null when this thread may not
-// call into Java: no environment (or no cache yet), or an exception already
-// pending from an earlier event of the same Java call, which must reach Java
-// first.
+// The environment for a call from a source, or null when this thread has
+// none (a thread the VM does not know, or no filled cache yet).
 JNIEnv* callback_env() {
   if (!ov_cache_ready()) return nullptr;
   return ov_get_env();
@@ -279,4 +277,9 @@ void ov_delete_orphaned_handler_refs(JNIEnv* env) {
     refs.swap(orphans());
   }
   for (jobject ref : refs) env->DeleteGlobalRef(ref);
+}
+
+long ov_orphaned_handler_ref_count() {
+  std::lock_guard<std::mutex> hold(orphans_lock);
+  return static_cast<long>(orphans().size());
 }

@@ -80,3 +80,6 @@ class Handler final : public IDispatch {
 // Deletes the global references that Handlers destroyed on threads without a
 // JNI environment left behind. Called by the Handler natives.
 void ov_delete_orphaned_handler_refs(JNIEnv* env);
+
+// The number of such references waiting.
+long ov_orphaned_handler_ref_count();
