@@ -258,7 +258,11 @@ public class Handler implements AutoCloseable {
    */
   public synchronized boolean isConnected() { return connection != null; }
 
-  /** The native object's address, for the tests of the package; 0 once closed. */
+  /**
+   * The native object's address, for the tests of the package.
+   *
+   * @return the address, 0 once closed
+   */
   synchronized long nativeHandle() { return handle; }
 
   private synchronized void disconnect(Connection which) {
