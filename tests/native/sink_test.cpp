@@ -12,6 +12,7 @@
 extern "C" {
 jlong JNICALL Java_com_qel_vandrel_com_win32_Handler__1createHandler(JNIEnv*, jclass);
 void JNICALL Java_com_qel_vandrel_com_win32_Handler__1setObject(JNIEnv*, jobject, jlong);
+void JNICALL Java_com_qel_vandrel_com_win32_Handler__1disconnect(JNIEnv*, jobject, jlong);
 }
 
 namespace {
@@ -54,6 +55,13 @@ TEST_F(SinkTest, SlotsThatNeedNoJava) {
   EXPECT_EQ(sink->QueryInterface(IID_NULL, &out), E_NOINTERFACE);  // no event IID recorded yet
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(sink->QueryInterface(IID_IDispatch, nullptr), E_POINTER);
+}
+
+TEST_F(SinkTest, DisconnectingAnUnconnectedSinkDoesNothing) {
+  const jlong handle = static_cast<jlong>(reinterpret_cast<std::uintptr_t>(sink));
+  Java_com_qel_vandrel_com_win32_Handler__1disconnect(env, java_handler, handle);
+  Java_com_qel_vandrel_com_win32_Handler__1disconnect(env, java_handler, handle);
+  EXPECT_EQ(ov_test_take_exception(env), "");
 }
 
 TEST_F(SinkTest, InvokeEdgeCases) {
