@@ -190,6 +190,12 @@ jobject invoke(JNIEnv* env, jobject receiver, jlong dispatch, jlong dispid, jint
   // inside array arguments); any fault in the call's foreign code is the
   // call's failure.
   const bool arguments_cleared = block.clear();
+  if (env->ExceptionCheck()) {
+    // Java code ran during the call (an event handler that threw): its
+    // exception is the call's outcome, and the result is not converted.
+    ov_clear_variant(&result, true);
+    return nullptr;
+  }
   if (!returned || !info.complete(hr) || !arguments_cleared) {
     ov_clear_variant(&result, true);
     throw_access_violation(env);
@@ -253,6 +259,7 @@ jboolean put(JNIEnv* env, jlong dispatch, jlong dispid, jint lcid, jobject value
                         nullptr, info.get(), &bad_argument);
   });
   const bool argument_cleared = block.clear();
+  if (env->ExceptionCheck()) return JNI_FALSE;  // an event handler's exception
   if (!returned || !info.complete(hr) || !argument_cleared) {
     throw_access_violation(env);
     return JNI_FALSE;

@@ -10,6 +10,7 @@
 #include <oleauto.h>
 #include <ocidl.h>
 #include <oleidl.h>
+#include <olectl.h>  // CONNECT_E_* codes
 #else
 #include "oleport.h"
 #endif

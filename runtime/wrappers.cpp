@@ -38,14 +38,36 @@ jobject ov_get_error_object(JNIEnv* env, SCODE scode) {
                                      static_cast<jint>(scode));
 }
 
+std::atomic<jmethodID> ov_handler_new_idispatch_method{nullptr};
+std::atomic<jmethodID> ov_handler_new_iunknown_method{nullptr};
+
+namespace {
+
+// The factory method for receiver: the wrapper interface's own, or the
+// event handler's when the receiver is no wrapper (a Java Handler).
+jmethodID factory_of(JNIEnv* env, jobject receiver, jclass wrapper_class, jmethodID wrapper_method,
+                     const std::atomic<jmethodID>& handler_method) {
+  const jmethodID other = handler_method.load();
+  if (other == nullptr || env->IsInstanceOf(receiver, wrapper_class)) return wrapper_method;
+  return other;
+}
+
+}  // namespace
+
 jobject ov_new_idispatch_object(JNIEnv* env, jobject receiver, IDispatch* p) {
   if (p == nullptr) return nullptr;
   ov_release_queue_drain();
-  return env->CallObjectMethod(receiver, ov_cache.newIDispatch, ov_to_handle(p));
+  return env->CallObjectMethod(receiver,
+                               factory_of(env, receiver, ov_cache.iDispatch, ov_cache.newIDispatch,
+                                          ov_handler_new_idispatch_method),
+                               ov_to_handle(p));
 }
 
 jobject ov_new_iunknown_object(JNIEnv* env, jobject receiver, IUnknown* p) {
   ov_release_queue_drain();
   if (p == nullptr) return nullptr;
-  return env->CallObjectMethod(receiver, ov_cache.newIUnknown, ov_to_handle(p));
+  return env->CallObjectMethod(receiver,
+                               factory_of(env, receiver, ov_cache.iUnknown, ov_cache.newIUnknown,
+                                          ov_handler_new_iunknown_method),
+                               ov_to_handle(p));
 }

@@ -11,6 +11,8 @@
 
 #include <jni.h>
 
+#include <atomic>
+
 #include "platform/com_platform.h"
 
 // Data1 from bits 63..32 of high, Data2 from 31..16, Data3 from 15..0; Data4[i]
@@ -37,3 +39,10 @@ jobject ov_new_idispatch_object(JNIEnv* env, jobject receiver, IDispatch* p);
 // A Java IUnknown wrapper for p, made by receiver.newIUnknown, after draining
 // the release queue; null for a null pointer.
 jobject ov_new_iunknown_object(JNIEnv* env, jobject receiver, IUnknown* p);
+
+// The factory methods of the event sink's Java Handler class, which makes
+// the wrappers of event arguments without being a wrapper itself; set by the
+// first Handler._createHandler. A receiver that is not an IDispatch
+// (IUnknown) wrapper gets its wrappers through these.
+extern std::atomic<jmethodID> ov_handler_new_idispatch_method;
+extern std::atomic<jmethodID> ov_handler_new_iunknown_method;

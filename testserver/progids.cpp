@@ -20,6 +20,7 @@ const SampleProgId kProgIds[] = {
     {&CLSID_SampleMoniker, OLESTR("Ostrel.SampleMoniker")},
     {&CLSID_SampleFaultyRelease, OLESTR("Ostrel.SampleFaultyRelease")},
     {&CLSID_SampleAutomation, OLESTR("Ostrel.SampleAutomation")},
+    {&CLSID_SampleEventSource, OLESTR("Ostrel.SampleEventSource")},
 };
 
 const OLECHAR kClasses[] = OLESTR("Software\\Classes\\");

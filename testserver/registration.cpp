@@ -6,6 +6,7 @@
 
 #include "testserver/automation_object.h"
 #include "testserver/bench_object.h"
+#include "testserver/event_source.h"
 #include "testserver/class_factory.h"
 #include "testserver/faulty_calls.h"
 #include "testserver/faulty_release.h"
@@ -24,6 +25,8 @@ const CLSID CLSID_SampleFaultyRelease = {
 const CLSID CLSID_SampleAutomation = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x06}};
 const CLSID CLSID_SampleBench = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x07}};
 const CLSID CLSID_SampleFaultyCalls = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x08}};
+const CLSID CLSID_SampleEventSource = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x10}};
+const IID IID_SampleEvents = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x11}};
 }
 
 namespace {
@@ -49,6 +52,7 @@ const ClassEntry kClasses[] = {
     {&CLSID_SampleAutomation, AutomationObject::create, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE},
     {&CLSID_SampleBench, BenchObject::create, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE},
     {&CLSID_SampleFaultyCalls, FaultyCalls::create, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE},
+    {&CLSID_SampleEventSource, EventSource::create, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE},
 };
 constexpr size_t kClassCount = sizeof(kClasses) / sizeof(kClasses[0]);
 

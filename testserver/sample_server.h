@@ -264,3 +264,53 @@ constexpr int kStrings = 4;
 constexpr const char* kExceptionSource = "OstrelTestServer.Automation";
 
 }  // namespace sample_values
+
+// EventSource (CLSID ...10, Ostrel.SampleEventSource): IDispatch and
+// IConnectionPointContainer with one connection point for the outgoing
+// dispinterface IID_SampleEvents {5E1A0000-0000-4A11-9000-000000000011}. The
+// point holds up to two sinks (CONNECT_E_ADVISELIMIT beyond), each asked for
+// IID_SampleEvents during Advise (CONNECT_E_CANNOTCONNECT when it refuses);
+// cookies are 1 and 2. Every member is a method (DISPATCH_METHOD) except the
+// getters SinkReferences and LastHResult; each Fire member calls Invoke on
+// every sink and returns the last sink's HRESULT as VT_I4 (S_OK without
+// sinks). Events are fired with DISPATCH_METHOD, lcid 0, a result VARIANT and
+// the event DISPID equal to the firing member's.
+extern "C" {
+OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleEventSource;
+OSTREL_TESTSERVER_API extern const IID IID_SampleEvents;
+}
+namespace sample_events {
+
+// FireNoArgs(): event 1 without arguments.
+constexpr DISPID kFireNoArgs = 1;
+// FireTyped(): event 2 with, in the caller's order, VT_I4 42, VT_BSTR
+// "text", VT_R8 2.5, VT_BOOL VARIANT_TRUE, VT_DATE sample_values::kDate,
+// VT_DISPATCH the source itself, VT_ARRAY|VT_I4 [1, 2, 3].
+constexpr DISPID kFireTyped = 2;
+// FireNamed(): event 3 with VT_I4 1 positional and VT_BSTR "named" as the
+// named argument DISPID 0 (rgvarg = ["named", 1], cNamedArgs 1).
+constexpr DISPID kFireNamed = 3;
+// FireFlags(flags): event 4 with the given Invoke flags and no arguments.
+constexpr DISPID kFireFlags = 4;
+// FireForResult(value): event 5 with value; returns the sink's result VARIANT
+// (a sink that failed: its HRESULT as the call's failure).
+constexpr DISPID kFireForResult = 5;
+// AskNames(name [, name2]): GetIDsOfNames on the first sink; returns the
+// VT_BSTR "<hr as 8 hex digits>:<id>[,<id>]" (ids as signed decimals), e.g.
+// "00000000:7,-1". E_UNEXPECTED without a sink.
+constexpr DISPID kAskNames = 6;
+// FireFromNativeThread(): on a new native thread (no COM, never attached to
+// a JVM) event 7 and then GetIDsOfNames("x") on the first sink; returns the
+// VT_BSTR "invoke=<hr> names=<hr> id=<id>" (hrs as 8 hex digits).
+constexpr DISPID kFireFromNativeThread = 7;
+// FailAdvise(hr): the next Advise returns hr (a failure code) and connects
+// nothing.
+constexpr DISPID kFailAdvise = 8;
+// SinkReferences (get): the sink references the point holds.
+constexpr DISPID kSinkReferences = 9;
+// FireMany(n): event 1 without arguments, n times.
+constexpr DISPID kFireMany = 10;
+// LastHResult (get): the HRESULT of the last event Invoke, as VT_I4.
+constexpr DISPID kLastHResult = 11;
+
+}  // namespace sample_events

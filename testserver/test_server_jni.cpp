@@ -102,6 +102,12 @@ Java_com_qel_vandrel_testserver_TestServer_releaseObject(JNIEnv*, jclass, jlong 
   return static_cast<jint>(object->Release());
 }
 
+TESTSERVER_NATIVE(jint)
+Java_com_qel_vandrel_testserver_TestServer_addRefObject(JNIEnv*, jclass, jlong ptr) {
+  auto* object = reinterpret_cast<IUnknown*>(static_cast<std::uintptr_t>(ptr));
+  return static_cast<jint>(object->AddRef());
+}
+
 TESTSERVER_NATIVE(void)
 Java_com_qel_vandrel_testserver_TestServer_setMessageBoxAnswer(JNIEnv*, jclass, jint answer) {
 #if defined(_WIN32)

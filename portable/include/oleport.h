@@ -1,7 +1,8 @@
 // Umbrella header of the portable COM/OLE Automation runtime. It supplies the
 // names, signatures, constants and memory layouts that Windows code expects
-// from <windows.h> (the registry included), <objbase.h>, <oleauto.h>, <ocidl.h>
-// and <oleidl.h>, laid out as 64-bit Windows lays them out.
+// from <windows.h> (the registry included), <objbase.h>, <oleauto.h>, <ocidl.h>,
+// <oleidl.h> and <olectl.h> (the CONNECT_E_ codes), laid out as 64-bit Windows
+// lays them out.
 #pragma once
 
 #include "oleport/base_types.h"

@@ -3,6 +3,8 @@ package com.qel.vandrel.demo;
 import com.qel.vandrel.com.win32.ClsCtx;
 import com.qel.vandrel.com.win32.ComService;
 import com.qel.vandrel.com.win32.DispatchException;
+import com.qel.vandrel.com.win32.Guid;
+import com.qel.vandrel.com.win32.Handler;
 import com.qel.vandrel.com.win32.IDispatch;
 import com.qel.vandrel.com.win32.IUnknown;
 import com.qel.vandrel.com.win32.RefInt;
@@ -69,6 +71,7 @@ public final class Demo {
       }
 
       failures += automation();
+      failures += events();
 
       long left = TestServer.liveObjects();
       failures += expect(left == 0, "no object left");
@@ -119,6 +122,33 @@ public final class Demo {
       }
     }
     say("Automation closed, live objects: %d", TestServer.liveObjects());
+    return failures;
+  }
+
+  /** Connects a Java listener to the sample event source, fires events and disconnects. */
+  private static int events() {
+    int failures = 0;
+    int[] received = {0};
+    try (IDispatch source = ComService.createDispatch(TestServer.CLSID_EVENT_SOURCE);
+        Handler sink = Handler.listening((dispId, eventArgs) -> {
+          received[0]++;
+          say("event %d arrived with %s", dispId, Arrays.toString(eventArgs));
+          return eventArgs.length == 1 ? "answer to " + eventArgs[0] : null;
+        })) {
+      try (Handler.Connection connection =
+              sink.connect(source, Guid.parse(TestServer.EVENTS_IID))) {
+        say("sink connected: %s", connection.isOpen());
+        source.invoke(TestServer.DISPID_FIRE_NO_ARGS, IDispatch.DISPATCH_METHOD);
+        source.invoke(TestServer.DISPID_FIRE_NAMED, IDispatch.DISPATCH_METHOD);
+        Object back =
+            source.invoke(TestServer.DISPID_FIRE_FOR_RESULT, IDispatch.DISPATCH_METHOD, "ping");
+        say("the source read back: %s", back);
+        failures += expect("answer to ping".equals(back), "the source reads the listener's result");
+      }
+      source.invoke(TestServer.DISPID_FIRE_NO_ARGS, IDispatch.DISPATCH_METHOD);
+      failures += expect(received[0] == 3, "three events while connected, none after");
+      say("disconnected after %d events", received[0]);
+    }
     return failures;
   }
 

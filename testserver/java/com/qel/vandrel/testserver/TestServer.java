@@ -107,6 +107,38 @@ public final class TestServer {
   /** Elements of each dimension of Matrix's array. */
   public static final int BENCH_MATRIX_SIDE = 1000;
 
+  /**
+   * The EventSource: fires events through a connection point for {@link #EVENTS_IID} (members
+   * below, documented in testserver/sample_server.h, namespace sample_events).
+   */
+  public static final String CLSID_EVENT_SOURCE = "{5E1A0000-0000-4A11-9000-000000000010}";
+  /** ProgID of EventSource. */
+  public static final String PROGID_EVENT_SOURCE = "Ostrel.SampleEventSource.1";
+  /** The IID of EventSource's outgoing dispinterface. */
+  public static final String EVENTS_IID = "{5E1A0000-0000-4A11-9000-000000000011}";
+  /** FireNoArgs(): event 1, no arguments; returns the sink's HRESULT. */
+  public static final int DISPID_FIRE_NO_ARGS = 1;
+  /** FireTyped(): event 2 with 42, "text", 2.5, true, a date, the source, int[] {1, 2, 3}. */
+  public static final int DISPID_FIRE_TYPED = 2;
+  /** FireNamed(): event 3 with 1 and the named argument "named". */
+  public static final int DISPID_FIRE_NAMED = 3;
+  /** FireFlags(flags): event 4 with those Invoke flags. */
+  public static final int DISPID_FIRE_FLAGS = 4;
+  /** FireForResult(value): event 5 with value; returns the sink's result. */
+  public static final int DISPID_FIRE_FOR_RESULT = 5;
+  /** AskNames(name [, name2]): "hhhhhhhh:id[,id]" from the sink's GetIDsOfNames. */
+  public static final int DISPID_ASK_NAMES = 6;
+  /** FireFromNativeThread(): "invoke=hhhhhhhh names=hhhhhhhh id=n" from a native thread. */
+  public static final int DISPID_FIRE_FROM_NATIVE_THREAD = 7;
+  /** FailAdvise(hr): the next Advise fails with hr. */
+  public static final int DISPID_FAIL_ADVISE = 8;
+  /** SinkReferences (get): the sink references the source holds. */
+  public static final int DISPID_SINK_REFERENCES = 9;
+  /** FireMany(n): event 1 n times. */
+  public static final int DISPID_FIRE_MANY = 10;
+  /** LastHResult (get): the HRESULT of the last event. */
+  public static final int DISPID_LAST_HRESULT = 11;
+
   /** Fail's EXCEPINFO source. */
   public static final String EXCEPTION_SOURCE = "OstrelTestServer.Automation";
 
@@ -154,6 +186,9 @@ public final class TestServer {
 
   /** Calls {@code Release} once on the interface pointer {@code ptr}; returns the new count. */
   public static native int releaseObject(long ptr);
+
+  /** Calls {@code AddRef} once on the interface pointer {@code ptr}; returns what it returns. */
+  public static native int addRefObject(long ptr);
 
   /** The answer MessageBoxW gives in the portable runtime (0: default button); no-op on Windows. */
   public static native void setMessageBoxAnswer(int answer);
