@@ -7,8 +7,10 @@ package com.qel.vandrel.com.win32;
  * every field the object filled in.
  */
 public class DispatchException extends ComException {
+  /** Version of the serialized form. */
   private static final long serialVersionUID = 1L;
 
+  /** The called object's exception record; null when the failure was not DISP_E_EXCEPTION. */
   private final ExceptionInfo info;
 
   /**

@@ -5,6 +5,7 @@ import java.util.Map;
 
 /** Names of the {@code HRESULT}s a caller of this package meets most, for messages. */
 final class HResults {
+  /** Symbolic names by code. */
   private static final Map<Integer, String> NAMES = new HashMap<>();
 
   static {
@@ -38,9 +39,16 @@ final class HResults {
     }
   }
 
+  /** Not instantiated. */
   private HResults() {}
 
-  /** {@code 0x80040154 (REGDB_E_CLASSNOTREG)}, or the bare hexadecimal code for other codes. */
+  /**
+   * Describes a code for a message.
+   *
+   * @param hr the {@code HRESULT}
+   * @return {@code 0x80040154 (REGDB_E_CLASSNOTREG)}, or the bare hexadecimal code for a code
+   *     without a name here
+   */
   static String describe(int hr) {
     String name = NAMES.get(hr);
     String code = String.format("0x%08x", hr);

@@ -122,6 +122,7 @@ public class IDispatchImpl extends IUnknownImpl implements IDispatch {
     }
   }
 
+  /** The plain put by DISPID; name only for the message of a put that reports no exception. */
   private void put(long dispId, String name, Object value) {
     boolean done;
     long p = enterUse();
