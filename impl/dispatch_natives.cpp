@@ -19,6 +19,7 @@
 #include "runtime/errors.h"
 #include "runtime/handle.h"
 #include "runtime/jni_refs.h"
+#include "runtime/last_result.h"
 #include "runtime/wrappers.h"
 
 namespace {
@@ -141,6 +142,7 @@ jlongArray get_ids_of_names(JNIEnv* env, jlong dispatch, jobjectArray names, jin
     throw_access_violation(env);
     return nullptr;
   }
+  ov_set_last_result(hr);
   if (FAILED(hr)) return nullptr;                   // the Java side tests for null
   std::vector<jlong> wide(ids.begin(), ids.end());  // sign-extended
   jlongArray result = env->NewLongArray(count);
@@ -275,3 +277,58 @@ extern "C" JNIEXPORT jboolean JNICALL Java_com_qel_vandrel_com_win32_impl_IDispa
                       [&] { return put(env, dispatch, dispid, lcid, value); });
 }
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1put, 32);
+
+namespace {
+
+// The library's own: an indexed property put, Item(index...) = value. The
+// Java order is index 0 .. n-1 and then the value, so the value lands in
+// rgvarg[0], the slot the named DISPID_PROPERTYPUT argument names.
+jboolean put_indexed(JNIEnv* env, jlong dispatch, jlong dispid, jint lcid, jobjectArray indexes,
+                     jobject value) {
+  const jsize index_count = indexes != nullptr ? env->GetArrayLength(indexes) : 0;
+  ArgumentBlock block(index_count + 1);
+  if (!block.ok()) {
+    ov_throw_java_lang(env, "OutOfMemoryError", "no memory for the property put's arguments");
+    return JNI_FALSE;
+  }
+  for (jsize i = 0; i < index_count; ++i) {
+    OvLocalRef<jobject> index(env, env->GetObjectArrayElement(indexes, i));
+    if (env->ExceptionCheck()) return JNI_FALSE;
+    if (!ov_java_to_variant(env, index.get(), block.slot_for(i))) return JNI_FALSE;
+  }
+  VARIANT* argument = block.slot_for(index_count);
+  if (!ov_java_to_variant(env, value, argument)) return JNI_FALSE;
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS params = block.params();
+  params.rgdispidNamedArgs = &named;
+  params.cNamedArgs = 1;
+  // As for a plain put: a Ref cell by reference, everything else by value.
+  const WORD put_flags =
+      (argument->vt & VT_BYREF) != 0 ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT;
+  ExceptionRecord info;
+  UINT bad_argument = static_cast<UINT>(-1);
+  IDispatch* target = ov_from_handle<IDispatch>(dispatch);
+  HRESULT hr = E_FAIL;
+  const bool returned = ov_av_guarded([&] {
+    hr = target->Invoke(dispid_of(dispid), IID_NULL, static_cast<LCID>(lcid), put_flags, &params,
+                        nullptr, info.get(), &bad_argument);
+  });
+  const bool arguments_cleared = block.clear();
+  if (!returned || !info.complete(hr) || !arguments_cleared) {
+    throw_access_violation(env);
+    return JNI_FALSE;
+  }
+  return ov_check_hresult(env, hr, info.get()) ? JNI_TRUE : JNI_FALSE;
+}
+
+}  // namespace
+
+extern "C" JNIEXPORT jboolean JNICALL
+Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1putIndexed(JNIEnv* env, jobject, jlong dispatch,
+                                                               jlong dispid, jint lcid,
+                                                               jobjectArray indexes,
+                                                               jobject value) {
+  return ov_jni_entry(env, ov_calls_com_on(dispatch, kOvZeroIDispatch),
+                      [&] { return put_indexed(env, dispatch, dispid, lcid, indexes, value); });
+}
+OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IDispatchImpl__1putIndexed, 36);

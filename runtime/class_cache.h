@@ -24,9 +24,16 @@ struct OvClassCache {
   jmethodID internalReleaseIResources;  // static (Ljava/lang/Object;)V
   jmethodID internalGetErrorObject;     // static (I)Ljava/lang/Object;
   jclass missing;
+  // The exception classes and their constructors: (String) for failures
+  // that have no HRESULT, (String, int) with the HRESULT, and for
+  // DISP_E_EXCEPTION (String, int HRESULT, String source, String description,
+  // String help file, int help context, int wCode, int scode).
   jclass comException;
+  jmethodID comExceptionInit, comExceptionInitCode;
   jclass dispatchException;
-  jclass conversionException;  // DispatchVariant2JavaException
+  jmethodID dispatchExceptionInit, dispatchExceptionInitCode, dispatchExceptionInitInfo;
+  jclass conversionException;         // DispatchVariant2JavaException
+  jmethodID conversionExceptionInit;  // (Ljava/lang/String;J)V
   jclass iDispatch;
   jmethodID newIDispatch;
   jclass iUnknown;

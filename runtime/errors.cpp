@@ -98,10 +98,66 @@ int ov_format_message(jchar* out, const char* format, va_list args) {
   return w.count();
 }
 
+namespace {
+
+// The cached (String) constructor of one of the package's exception classes;
+// any other class is looked up (its lookup error stays pending on failure).
+jmethodID message_constructor(JNIEnv* env, jclass exception_class) {
+  if (exception_class == ov_cache.comException && ov_cache.comExceptionInit != nullptr) {
+    return ov_cache.comExceptionInit;
+  }
+  if (exception_class == ov_cache.dispatchException && ov_cache.dispatchExceptionInit != nullptr) {
+    return ov_cache.dispatchExceptionInit;
+  }
+  return env->GetMethodID(exception_class, "<init>", "(Ljava/lang/String;)V");
+}
+
+// A local String of the BSTR, null for a null BSTR (and, with
+// OutOfMemoryError pending, when making it failed).
+jstring bstr_to_java(JNIEnv* env, BSTR text) {
+  if (text == nullptr) return nullptr;
+  return env->NewString(reinterpret_cast<const jchar*>(text),
+                        static_cast<jsize>(SysStringLen(text)));
+}
+
+// Throws DispatchException carrying hr and, when info is given, the fields of
+// the exception record, with the message formatted from format.
+int throw_dispatch_hresult(JNIEnv* env, HRESULT hr, const EXCEPINFO* info, const char* format,
+                           ...) {
+  jchar buffer[kOvMaxMessageUnits + 1];
+  va_list args;
+  va_start(args, format);
+  const int count = ov_format_message(buffer, format, args);
+  va_end(args);
+  OvLocalRef<jstring> message(env, env->NewString(buffer, count));
+  if (!message) return -1;
+  jobject made = nullptr;
+  if (info == nullptr) {
+    made = env->NewObject(ov_cache.dispatchException, ov_cache.dispatchExceptionInitCode,
+                          message.get(), static_cast<jint>(hr));
+  } else {
+    OvLocalRef<jstring> source(env, bstr_to_java(env, info->bstrSource));
+    if (env->ExceptionCheck()) return -1;
+    OvLocalRef<jstring> description(env, bstr_to_java(env, info->bstrDescription));
+    if (env->ExceptionCheck()) return -1;
+    OvLocalRef<jstring> help_file(env, bstr_to_java(env, info->bstrHelpFile));
+    if (env->ExceptionCheck()) return -1;
+    made = env->NewObject(ov_cache.dispatchException, ov_cache.dispatchExceptionInitInfo,
+                          message.get(), static_cast<jint>(hr), source.get(), description.get(),
+                          help_file.get(), static_cast<jint>(info->dwHelpContext),
+                          static_cast<jint>(info->wCode), static_cast<jint>(info->scode));
+  }
+  OvLocalRef<jthrowable> exception(env, static_cast<jthrowable>(made));
+  if (!exception) return -1;
+  return env->Throw(exception.get());
+}
+
+}  // namespace
+
 int ov_throw_formatted(JNIEnv* env, jclass exception_class, const char* format, va_list args) {
   jchar buffer[kOvMaxMessageUnits + 1];
   const int count = ov_format_message(buffer, format, args);
-  jmethodID init = env->GetMethodID(exception_class, "<init>", "(Ljava/lang/String;)V");
+  jmethodID init = message_constructor(env, exception_class);
   if (init == nullptr) return -1;
   OvLocalRef<jstring> message(env, env->NewString(buffer, count));
   if (!message) return -1;
@@ -136,8 +192,7 @@ int ov_throw_conversion_exception(JNIEnv* env, const VARIANT* variant, const cha
 
   VARIANT* block = variant != nullptr ? copy_for_java(variant) : nullptr;
   const jlong handle = ov_to_handle(block);
-  jmethodID init =
-      env->GetMethodID(ov_cache.conversionException, "<init>", "(Ljava/lang/String;J)V");
+  jmethodID init = ov_cache.conversionExceptionInit;
   OvLocalRef<jstring> message(env, init != nullptr ? env->NewString(buffer, count) : nullptr);
   OvLocalRef<jthrowable> exception(
       env, message ? static_cast<jthrowable>(
@@ -156,7 +211,7 @@ int ov_throw_conversion_exception(JNIEnv* env, const VARIANT* variant, const cha
 
 int ov_check_hresult(JNIEnv* env, HRESULT hr, const EXCEPINFO* info) {
   if (hr == S_FALSE) {
-    ov_throw_dispatch_exception(env, "S_FALSE is returned.");
+    throw_dispatch_hresult(env, hr, nullptr, "S_FALSE is returned.");
     return 0;
   }
   if (hr >= 0) return 1;
@@ -164,10 +219,11 @@ int ov_check_hresult(JNIEnv* env, HRESULT hr, const EXCEPINFO* info) {
   const std::int32_t facility = (hr >> 16) & 0x1FFF;
   const std::int32_t low = hr & 0xFFFF;
   if (hr == DISP_E_EXCEPTION && info != nullptr) {
-    ov_throw_dispatch_exception(env, "Failed(0x%x), FACILITY:%d, CODE:%d. %s", code, facility, low,
-                                static_cast<const OLECHAR*>(info->bstrDescription));
+    throw_dispatch_hresult(env, hr, info, "Failed(0x%x), FACILITY:%d, CODE:%d. %s", code, facility,
+                           low, static_cast<const OLECHAR*>(info->bstrDescription));
   } else {
-    ov_throw_dispatch_exception(env, "Failed(0x%x), FACILITY:%d, CODE:%d.", code, facility, low);
+    throw_dispatch_hresult(env, hr, nullptr, "Failed(0x%x), FACILITY:%d, CODE:%d.", code, facility,
+                           low);
   }
   return 0;
 }

@@ -34,6 +34,9 @@ int ov_throw_conversion_exception(JNIEnv* env, const VARIANT* variant, const cha
 // 1 when the caller may go on (a success code other than S_FALSE); otherwise
 // throws DispatchException with the formatted HRESULT (and, for
 // DISP_E_EXCEPTION with exception information, its description) and returns 0.
+// The exception carries hr itself (getHResult()) and, with exception
+// information, its source, description, help file, help context, wCode and
+// scode; the message text is the same either way.
 int ov_check_hresult(JNIEnv* env, HRESULT hr, const EXCEPINFO* info);
 
 // Throws a java.lang exception (NullPointerException, OutOfMemoryError, ...)

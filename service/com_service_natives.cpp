@@ -9,6 +9,7 @@
 #include "runtime/entry.h"
 #include "runtime/errors.h"
 #include "runtime/handle.h"
+#include "runtime/last_result.h"
 #include "runtime/queued_variant.h"
 #include "runtime/release_queue.h"
 #include "runtime/variant_clear.h"
@@ -25,13 +26,21 @@ OvMallocPtr<OLECHAR> argument_text(JNIEnv* env, jstring value, const char* what)
   return OvMallocPtr<OLECHAR>(ov_to_wide_string(env, value));
 }
 
-// An unparsed class identifier stays all zeros, which no class has.
-bool class_id(JNIEnv* env, jstring text, const char* what, CLSID* clsid) {
+// An unparsed class identifier stays all zeros, which no class has; the
+// parse result is what *parsed receives.
+bool class_id(JNIEnv* env, jstring text, const char* what, CLSID* clsid, HRESULT* parsed) {
   OvMallocPtr<OLECHAR> chars = argument_text(env, text, what);
   if (!chars) return false;
   *clsid = CLSID{};
-  CLSIDFromString(chars.get(), clsid);
+  *parsed = CLSIDFromString(chars.get(), clsid);
   return true;
+}
+
+// What the Java side learns of a creation: the parse failure when the text
+// named no class (more telling than the creation's own "not registered"),
+// the creation's HRESULT otherwise.
+void record_creation(HRESULT parsed, HRESULT created) {
+  ov_set_last_result(FAILED(parsed) && FAILED(created) ? parsed : created);
 }
 
 }  // namespace
@@ -72,10 +81,12 @@ namespace {
 
 jlong co_create_instance(JNIEnv* env, jstring clsid_text, jint context) {
   CLSID clsid;
-  if (!class_id(env, clsid_text, "class identifier is null", &clsid)) return 0;
+  HRESULT parsed = S_OK;
+  if (!class_id(env, clsid_text, "class identifier is null", &clsid, &parsed)) return 0;
   IUnknown* object = nullptr;
-  CoCreateInstance(clsid, nullptr, static_cast<DWORD>(context), IID_IUnknown,
-                   reinterpret_cast<void**>(&object));
+  const HRESULT hr = CoCreateInstance(clsid, nullptr, static_cast<DWORD>(context), IID_IUnknown,
+                                      reinterpret_cast<void**>(&object));
+  record_creation(parsed, hr);
   return ov_to_handle(object);
 }
 
@@ -96,7 +107,8 @@ jlong co_get_object(JNIEnv* env, jstring display_name) {
   OvMallocPtr<OLECHAR> name = argument_text(env, display_name, "display name is null");
   if (!name) return 0;
   IUnknown* object = nullptr;
-  CoGetObject(name.get(), nullptr, IID_IUnknown, reinterpret_cast<void**>(&object));
+  ov_set_last_result(
+      CoGetObject(name.get(), nullptr, IID_IUnknown, reinterpret_cast<void**>(&object)));
   return ov_to_handle(object);
 }
 
@@ -112,9 +124,10 @@ namespace {
 
 jlong get_active_object(JNIEnv* env, jstring clsid_text) {
   CLSID clsid;
-  if (!class_id(env, clsid_text, "class identifier is null", &clsid)) return 0;
+  HRESULT parsed = S_OK;
+  if (!class_id(env, clsid_text, "class identifier is null", &clsid, &parsed)) return 0;
   IUnknown* object = nullptr;
-  GetActiveObject(clsid, nullptr, &object);
+  record_creation(parsed, GetActiveObject(clsid, nullptr, &object));
   return ov_to_handle(object);
 }
 
@@ -169,6 +182,14 @@ Java_com_qel_vandrel_com_win32_ComService__1releaseVariantLater(JNIEnv* env, jcl
   ov_jni_entry(env, kOvNeedsNothing, [&] { release_variant_later(env, handle); });
 }
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1releaseVariantLater, 16);
+
+// The library's own: the HRESULT of the calling thread's last creation or
+// name lookup (runtime/last_result.h). Touches neither COM nor the cache.
+extern "C" JNIEXPORT jint JNICALL
+Java_com_qel_vandrel_com_win32_ComService__1lastResult(JNIEnv* env, jclass) {
+  return ov_jni_entry(env, kOvNeedsNothing, [] { return static_cast<jint>(ov_last_result()); });
+}
+OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1lastResult, 8);
 
 namespace {
 

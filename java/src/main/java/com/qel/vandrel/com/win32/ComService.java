@@ -51,6 +51,9 @@ public final class ComService {
   /** The {@code SCODE} of an omitted optional argument, mapped to {@link Missing#VALUE}. */
   static final int DISP_E_PARAMNOTFOUND = 0x80020004;
 
+  /** The {@code HRESULT} of a COM call on a thread that has not initialised COM. */
+  static final int CO_E_NOTINITIALIZED = 0x800401F0;
+
   private ComService() {}
 
   /**
@@ -160,6 +163,113 @@ public final class ComService {
   }
 
   /**
+   * Creates an object of a class, or says why it could not.
+   *
+   * @param clsid the class identifier or a ProgID, as {@link #coCreateInstance(String, int)} takes
+   *     them
+   * @param clsctx where the server may run, one or more {@link ClsCtx} flags
+   * @return the new object, never null
+   * @throws ComException naming the class, the {@code HRESULT} ({@link ComException#getHResult()})
+   *     and whether COM is initialised on the calling thread; for instance {@code
+   *     REGDB_E_CLASSNOTREG} for a class that is not registered, {@code CO_E_CLASSSTRING} for a
+   *     ProgID that is not, {@code CO_E_NOTINITIALIZED} on a thread without COM
+   * @throws NullPointerException when clsid is null
+   */
+  public static IUnknown createInstance(String clsid, int clsctx) {
+    IUnknown object = coCreateInstance(clsid, clsctx);
+    if (object == null) {
+      throw creationFailure(
+          "CoCreateInstance", "\"" + clsid + "\" (CLSCTX 0x" + Integer.toHexString(clsctx) + ")");
+    }
+    return object;
+  }
+
+  /**
+   * Creates an object of a class with any server ({@link ClsCtx#ALL}), or says why it could not.
+   *
+   * @param clsid the class identifier or a ProgID
+   * @return the new object, never null
+   * @throws ComException as {@link #createInstance(String, int)} throws it
+   * @throws NullPointerException when clsid is null
+   */
+  public static IUnknown createInstance(String clsid) {
+    return createInstance(clsid, ClsCtx.ALL);
+  }
+
+  /**
+   * Creates an automation object, or says why it could not.
+   *
+   * @param clsid the class identifier or a ProgID
+   * @return the automation object, never null
+   * @throws ComException as {@link #createInstance(String, int)} throws it
+   * @throws DispatchException when the object is no automation object ({@code E_NOINTERFACE})
+   * @throws NullPointerException when clsid is null
+   */
+  public static IDispatch newDispatch(String clsid) {
+    try (IUnknown object = createInstance(clsid)) {
+      return object.queryDispatch();
+    }
+  }
+
+  /**
+   * Binds to the object a display name names, or says why it could not.
+   *
+   * @param displayName for instance {@code "new:{clsid}"} or {@code "new:Vendor.Component"}
+   * @return the object, never null
+   * @throws ComException naming the display name, the {@code HRESULT} and whether COM is
+   *     initialised on the calling thread (for instance {@code MK_E_SYNTAX} for a name no moniker
+   *     parses)
+   * @throws NullPointerException when displayName is null
+   */
+  public static IUnknown bindObject(String displayName) {
+    IUnknown object = coGetObject(displayName);
+    if (object == null) {
+      throw creationFailure("CoGetObject", "\"" + displayName + "\"");
+    }
+    return object;
+  }
+
+  /**
+   * Finds the running object registered for a class, or says why there is none.
+   *
+   * @param clsid the class identifier or a ProgID
+   * @return the object, never null
+   * @throws ComException naming the class, the {@code HRESULT} and whether COM is initialised on
+   *     the calling thread ({@code MK_E_UNAVAILABLE} when no object of the class is running)
+   * @throws NullPointerException when clsid is null
+   */
+  public static IUnknown activeObject(String clsid) {
+    IUnknown object = getActiveObject(clsid);
+    if (object == null) {
+      throw creationFailure("GetActiveObject", "\"" + clsid + "\"");
+    }
+    return object;
+  }
+
+  /**
+   * Returns the {@code HRESULT} of the calling thread's last object creation or lookup ({@link
+   * #coCreateInstance(String, int)}, {@link #coGetObject(String)}, {@link
+   * #getActiveObject(String)}) or member name lookup ({@link IDispatch#getIDsOfNames(String...)}):
+   * the code behind a null result. For a class identifier text that names no class it is the code
+   * of that parse ({@code CO_E_CLASSSTRING}).
+   *
+   * @return the code, 0 ({@code S_OK}) before the thread's first such call
+   */
+  public static int lastResult() {
+    return _lastResult();
+  }
+
+  private static ComException creationFailure(String call, String what) {
+    int hr = lastResult();
+    String apartment =
+        hr == CO_E_NOTINITIALIZED
+            ? "COM is not initialised on this thread"
+            : "COM is initialised on this thread";
+    return new ComException(
+        call + " of " + what + " failed: " + HResults.describe(hr) + "; " + apartment + ".", hr);
+  }
+
+  /**
    * Shows a message box and waits for the answer.
    *
    * @param style {@code MB_*} buttons and icon
@@ -224,6 +334,9 @@ public final class ComService {
   // Queues the variant for the native release queue, to be released by the next native call that
   // calls COM; callable from any thread (the safety net of DispatchVariant2JavaException).
   static native void _releaseVariantLater(long variantHandle);
+
+  // The library's own: the HRESULT behind the thread's last null creation or name lookup.
+  static native int _lastResult();
 
   static native int _messageBox(String text, String caption, int style);
 }

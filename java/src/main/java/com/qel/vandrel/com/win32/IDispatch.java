@@ -92,6 +92,19 @@ public interface IDispatch extends IUnknown {
   void put(String name, Object value);
 
   /**
+   * Assigns an indexed property, such as {@code Item(2) = "x"} written {@code put("Item", 2,
+   * "x")}: the last argument is the value, the ones before it the indexes, first index first.
+   *
+   * @param name property name
+   * @param index the first index
+   * @param indexOrValue the value when there is one index, otherwise the second index
+   * @param more the remaining indexes and, last, the value
+   * @throws NullPointerException when name is null
+   * @throws DispatchException when the object does not know the name or the put fails
+   */
+  void put(String name, Object index, Object indexOrValue, Object... more);
+
+  /**
    * Resolves member names (and, after the first, parameter names of that member).
    *
    * @param names member name, then optional parameter names

@@ -1,5 +1,7 @@
 package com.qel.vandrel.com.win32.impl;
 
+import com.qel.vandrel.com.win32.ComException;
+import com.qel.vandrel.com.win32.ComService;
 import com.qel.vandrel.com.win32.DispatchException;
 import com.qel.vandrel.com.win32.IDispatch;
 import com.qel.vandrel.com.win32.IUnknown;
@@ -60,17 +62,68 @@ public class IDispatchImpl extends IUnknownImpl implements IDispatch {
 
   @Override
   public Object invoke(String name, Object... args) {
-    return invoke(dispIdOf(name), DISPATCH_METHOD, args);
+    long dispId = dispIdOf(name);
+    try {
+      return invoke(dispId, DISPATCH_METHOD, args);
+    } catch (ComException e) {
+      throw e.initMember(name);
+    }
   }
 
   @Override
   public Object get(String name, Object... args) {
-    return invoke(dispIdOf(name), DISPATCH_PROPERTYGET, args);
+    long dispId = dispIdOf(name);
+    try {
+      return invoke(dispId, DISPATCH_PROPERTYGET, args);
+    } catch (ComException e) {
+      throw e.initMember(name);
+    }
   }
 
   @Override
   public void put(String name, Object value) {
     long dispId = dispIdOf(name);
+    try {
+      put(dispId, name, value);
+    } catch (ComException e) {
+      throw e.initMember(name);
+    }
+  }
+
+  @Override
+  public void put(String name, Object index, Object indexOrValue, Object... more) {
+    Object[] tail = more == null ? NO_ARGS : more;
+    Object[] indexes = new Object[tail.length + 1];
+    indexes[0] = index;
+    Object value;
+    if (tail.length == 0) {
+      value = indexOrValue;
+    } else {
+      indexes[1] = indexOrValue;
+      System.arraycopy(tail, 0, indexes, 2, tail.length - 1);
+      value = tail[tail.length - 1];
+    }
+    long dispId = dispIdOf(name);
+    try {
+      long p = enterUse();
+      try {
+        Object[] all = new Object[] {indexes, value};
+        NativeResource[] held = CallArguments.enter(all);
+        try {
+          _putIndexed(p, dispId, getLocale(), indexes, value);
+        } finally {
+          CallArguments.leave(held);
+        }
+      } finally {
+        leaveUse();
+      }
+    } catch (ComException e) {
+      throw e.initMember(name);
+    }
+  }
+
+  /** The plain put by DISPID; name only for the message of a put that reports no exception. */
+  private void put(long dispId, String name, Object value) {
     boolean done;
     long p = enterUse();
     try {
@@ -148,7 +201,8 @@ public class IDispatchImpl extends IUnknownImpl implements IDispatch {
     }
     long[] ids = getIDsOfNames(name);
     if (ids == null || ids.length == 0) {
-      throw new DispatchException("Unknown name: " + name);
+      // The code of the failed lookup (DISP_E_UNKNOWNNAME for a name the object lacks).
+      throw new DispatchException("Unknown name: " + name, ComService.lastResult());
     }
     synchronized (this) {
       dispIds.put(name, ids[0]);
@@ -161,4 +215,7 @@ public class IDispatchImpl extends IUnknownImpl implements IDispatch {
   native Object _invoke(long p, long dispId, int lcid, int flags, Object[] args);
 
   native boolean _put(long p, long dispId, int lcid, Object value);
+
+  // The library's own: a property put with indexes before the value.
+  native boolean _putIndexed(long p, long dispId, int lcid, Object[] indexes, Object value);
 }
