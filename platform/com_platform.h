@@ -10,6 +10,8 @@
 #include <oleauto.h>
 #include <ocidl.h>
 #include <oleidl.h>
+#include <shlguid.h>
+#include <urlhist.h>
 #else
 #include "oleport.h"
 #endif
