@@ -7,6 +7,7 @@
 #include "testserver/automation_object.h"
 #include "testserver/bench_object.h"
 #include "testserver/class_factory.h"
+#include "testserver/enum_objects.h"
 #include "testserver/faulty_calls.h"
 #include "testserver/faulty_release.h"
 #include "testserver/progids.h"
@@ -24,6 +25,13 @@ const CLSID CLSID_SampleFaultyRelease = {
 const CLSID CLSID_SampleAutomation = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x06}};
 const CLSID CLSID_SampleBench = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x07}};
 const CLSID CLSID_SampleFaultyCalls = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x08}};
+const CLSID CLSID_SampleObjectEnumerator = {
+    0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x20}};
+const CLSID CLSID_SampleContainer = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x21}};
+const CLSID CLSID_SampleEmptyContainer = {
+    0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x22}};
+const CLSID CLSID_SampleHostileEnumerator = {
+    0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x23}};
 }
 
 namespace {
@@ -49,6 +57,14 @@ const ClassEntry kClasses[] = {
     {&CLSID_SampleAutomation, AutomationObject::create, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE},
     {&CLSID_SampleBench, BenchObject::create, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE},
     {&CLSID_SampleFaultyCalls, FaultyCalls::create, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE},
+    {&CLSID_SampleObjectEnumerator, sample_enum::create_enumerator, CLSCTX_INPROC_SERVER,
+     REGCLS_MULTIPLEUSE},
+    {&CLSID_SampleContainer, sample_enum::create_container, CLSCTX_INPROC_SERVER,
+     REGCLS_MULTIPLEUSE},
+    {&CLSID_SampleEmptyContainer, sample_enum::create_empty_container, CLSCTX_INPROC_SERVER,
+     REGCLS_MULTIPLEUSE},
+    {&CLSID_SampleHostileEnumerator, sample_enum::create_hostile_enumerator, CLSCTX_INPROC_SERVER,
+     REGCLS_MULTIPLEUSE},
 };
 constexpr size_t kClassCount = sizeof(kClasses) / sizeof(kClasses[0]);
 

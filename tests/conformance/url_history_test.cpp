@@ -38,11 +38,10 @@ class UrlHistoryTest : public LeakCheckedTest {
     ASSERT_EQ(CoCreateInstance(CLSID_CUrlHistory, nullptr, CLSCTX_INPROC_SERVER,
                                IID_IUrlHistoryStg2, reinterpret_cast<void**>(&history_)),
               S_OK);
-    if (running_under_wine()) {
-      // Wine's class exists, but AddUrl and QueryUrl are stubs.
-      GTEST_SKIP() << "Wine answers E_NOTIMPL to the history's queries";
+    // Wine's class exists, but every method beyond IUnknown is a stub.
+    if (!running_under_wine()) {
+      ASSERT_EQ(history_->AddUrl(kVisited, kTitle, ADDURL_ADDTOHISTORYANDCACHE), S_OK);
     }
-    ASSERT_EQ(history_->AddUrl(kVisited, kTitle, ADDURL_ADDTOHISTORYANDCACHE), S_OK);
   }
   void TearDown() override {
     if (history_ == nullptr) return;
@@ -65,7 +64,23 @@ TEST_F(UrlHistoryTest, ObjectAnswersForEachOfItsInterfaces) {
   }
 }
 
+#define SKIP_UNDER_WINE() \
+  if (running_under_wine()) GTEST_SKIP() << "Wine answers E_NOTIMPL to AddUrl and QueryUrl"
+
+TEST_F(UrlHistoryTest, WineStubsLeaveTheRecordEmpty) {
+  if (!running_under_wine()) GTEST_SKIP() << "Wine's own behaviour";
+  // Wine (8.0) answers E_NOTIMPL to AddUrl, DeleteUrl, QueryUrl and
+  // ClearHistory and never writes the record.
+  EXPECT_EQ(history_->AddUrl(kVisited, kTitle, ADDURL_ADDTOHISTORYANDCACHE), E_NOTIMPL);
+  Record record;
+  EXPECT_EQ(history_->QueryUrl(kVisited, STATURL_QUERYFLAG_TOPLEVEL, &record.stat), E_NOTIMPL);
+  EXPECT_EQ(record.stat.pwcsUrl, nullptr);
+  EXPECT_EQ(record.stat.pwcsTitle, nullptr);
+  EXPECT_EQ(record.stat.cbSize, sizeof(STATURL));
+}
+
 TEST_F(UrlHistoryTest, QueryFillsTheRecordWithTaskMemoryStrings) {
+  SKIP_UNDER_WINE();
   struct Case {
     const char* name;
     DWORD flags;
@@ -103,6 +118,7 @@ TEST_F(UrlHistoryTest, QueryFillsTheRecordWithTaskMemoryStrings) {
 }
 
 TEST_F(UrlHistoryTest, AbsentAndEmptyUrlsAreNotFoundAndLeaveTheRecordEmpty) {
+  SKIP_UNDER_WINE();
   for (const OLECHAR* url : {kAbsent, OLESTR("")}) {
     Record record;
     EXPECT_TRUE(FAILED(history_->QueryUrl(url, STATURL_QUERYFLAG_TOPLEVEL, &record.stat)));
@@ -112,11 +128,13 @@ TEST_F(UrlHistoryTest, AbsentAndEmptyUrlsAreNotFoundAndLeaveTheRecordEmpty) {
 }
 
 TEST_F(UrlHistoryTest, QueryWithoutARecordTellsPresenceOnly) {
+  SKIP_UNDER_WINE();
   EXPECT_EQ(history_->QueryUrl(kVisited, STATURL_QUERYFLAG_TOPLEVEL, nullptr), S_OK);
   EXPECT_TRUE(FAILED(history_->QueryUrl(kAbsent, STATURL_QUERYFLAG_TOPLEVEL, nullptr)));
 }
 
 TEST_F(UrlHistoryTest, DeletedUrlIsNoLongerFound) {
+  SKIP_UNDER_WINE();
   ASSERT_EQ(history_->DeleteUrl(kVisited, 0), S_OK);
   Record record;
   EXPECT_TRUE(FAILED(history_->QueryUrl(kVisited, 0, &record.stat)));
