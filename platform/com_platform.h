@@ -11,6 +11,8 @@
 #include <ocidl.h>
 #include <oleidl.h>
 #include <olectl.h>  // CONNECT_E_* codes
+#include <shlguid.h>
+#include <urlhist.h>
 #else
 #include "oleport.h"
 #endif

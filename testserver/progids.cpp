@@ -21,6 +21,10 @@ const SampleProgId kProgIds[] = {
     {&CLSID_SampleFaultyRelease, OLESTR("Ostrel.SampleFaultyRelease")},
     {&CLSID_SampleAutomation, OLESTR("Ostrel.SampleAutomation")},
     {&CLSID_SampleEventSource, OLESTR("Ostrel.SampleEventSource")},
+    {&CLSID_SampleObjectEnumerator, OLESTR("Ostrel.SampleObjectEnumerator")},
+    {&CLSID_SampleContainer, OLESTR("Ostrel.SampleContainer")},
+    {&CLSID_SampleEmptyContainer, OLESTR("Ostrel.SampleEmptyContainer")},
+    {&CLSID_SampleHostileEnumerator, OLESTR("Ostrel.SampleHostileEnumerator")},
 };
 
 const OLECHAR kClasses[] = OLESTR("Software\\Classes\\");

@@ -8,6 +8,7 @@
 #include "testserver/bench_object.h"
 #include "testserver/event_source.h"
 #include "testserver/class_factory.h"
+#include "testserver/enum_objects.h"
 #include "testserver/faulty_calls.h"
 #include "testserver/faulty_release.h"
 #include "testserver/progids.h"
@@ -27,6 +28,13 @@ const CLSID CLSID_SampleBench = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 
 const CLSID CLSID_SampleFaultyCalls = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x08}};
 const CLSID CLSID_SampleEventSource = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x10}};
 const IID IID_SampleEvents = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x11}};
+const CLSID CLSID_SampleObjectEnumerator = {
+    0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x20}};
+const CLSID CLSID_SampleContainer = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x21}};
+const CLSID CLSID_SampleEmptyContainer = {
+    0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x22}};
+const CLSID CLSID_SampleHostileEnumerator = {
+    0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x23}};
 }
 
 namespace {
@@ -53,6 +61,14 @@ const ClassEntry kClasses[] = {
     {&CLSID_SampleBench, BenchObject::create, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE},
     {&CLSID_SampleFaultyCalls, FaultyCalls::create, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE},
     {&CLSID_SampleEventSource, EventSource::create, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE},
+    {&CLSID_SampleObjectEnumerator, sample_enum::create_enumerator, CLSCTX_INPROC_SERVER,
+     REGCLS_MULTIPLEUSE},
+    {&CLSID_SampleContainer, sample_enum::create_container, CLSCTX_INPROC_SERVER,
+     REGCLS_MULTIPLEUSE},
+    {&CLSID_SampleEmptyContainer, sample_enum::create_empty_container, CLSCTX_INPROC_SERVER,
+     REGCLS_MULTIPLEUSE},
+    {&CLSID_SampleHostileEnumerator, sample_enum::create_hostile_enumerator, CLSCTX_INPROC_SERVER,
+     REGCLS_MULTIPLEUSE},
 };
 constexpr size_t kClassCount = sizeof(kClasses) / sizeof(kClasses[0]);
 

@@ -37,6 +37,22 @@
 //                     the first reference (IID_IUnknown or IID_IDispatch)
 //                     without calling any of the object's methods, and
 //                     Release frees the object as usual.
+//   20 ObjectEnumerator  IEnumUnknown over sample_enum_objects::kElementCount
+//                     new Counter objects of its own (one reference each, an
+//                     AddRef per element handed out). Next gives S_FALSE for a
+//                     short batch; Skip past the end S_FALSE (the position at
+//                     the end); Reset S_OK; Clone a new enumerator over the same
+//                     elements at the same position.
+//   21 Container      IOleContainer (and IParseDisplayName, E_NOTIMPL):
+//                     EnumObjects(flags) records flags and returns S_OK with a
+//                     new ObjectEnumerator; LockContainer(fLock) records fLock
+//                     and counts locks (+1 for TRUE, -1 for FALSE), S_OK.
+//   22 EmptyContainer as Container, but EnumObjects answers S_FALSE with a
+//                     null enumerator (it still records the flags).
+//   23 HostileEnumerator  Next(celt) stores min(celt, kElementCount) new
+//                     Counters (one reference each, the caller's) and reports
+//                     celt + 1 fetched with S_OK; Skip and Reset S_OK; Clone
+//                     E_NOTIMPL.
 //
 // Every object counts its own references (AddRef/Release return the new
 // count). Objects handed out to callers - anything created through a class
@@ -67,6 +83,10 @@ OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleFaultyRelease;
 OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleAutomation;
 OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleBench;
 OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleFaultyCalls;
+OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleObjectEnumerator;
+OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleContainer;
+OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleEmptyContainer;
+OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleHostileEnumerator;
 }
 
 // Registers every class object on the calling thread (REGCLS_MULTIPLEUSE,
@@ -90,6 +110,18 @@ OSTREL_TESTSERVER_API long sample_server_counter_created();
 
 // The reference count of an object, read as AddRef then Release.
 OSTREL_TESTSERVER_API ULONG sample_ref_count(IUnknown* object);
+
+// The grfFlags of the last EnumObjects call of any container (0 before any).
+OSTREL_TESTSERVER_API DWORD sample_server_last_enum_flags();
+// The fLock of the last LockContainer call of any container (-1 before any).
+OSTREL_TESTSERVER_API LONG sample_server_last_lock_argument();
+// LockContainer(TRUE) calls minus LockContainer(FALSE) calls, all containers.
+OSTREL_TESTSERVER_API LONG sample_server_lock_count();
+
+namespace sample_enum_objects {
+// Elements of an ObjectEnumerator.
+constexpr ULONG kElementCount = 3;
+}  // namespace sample_enum_objects
 
 // Arms (the default) or disarms the fault in FaultyRelease's Release.
 OSTREL_TESTSERVER_API void sample_server_set_faulty_release_armed(bool armed);

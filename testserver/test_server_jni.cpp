@@ -121,3 +121,73 @@ TESTSERVER_NATIVE(void)
 Java_com_qel_vandrel_testserver_TestServer_setFaultyReleaseArmed(JNIEnv*, jclass, jboolean armed) {
   sample_server_set_faulty_release_armed(armed == JNI_TRUE);
 }
+
+TESTSERVER_NATIVE(jint)
+Java_com_qel_vandrel_testserver_TestServer_lastEnumObjectsFlags(JNIEnv*, jclass) {
+  return static_cast<jint>(sample_server_last_enum_flags());
+}
+
+TESTSERVER_NATIVE(jint)
+Java_com_qel_vandrel_testserver_TestServer_lastLockContainerArgument(JNIEnv*, jclass) {
+  return static_cast<jint>(sample_server_last_lock_argument());
+}
+
+TESTSERVER_NATIVE(jint)
+Java_com_qel_vandrel_testserver_TestServer_containerLocks(JNIEnv*, jclass) {
+  return static_cast<jint>(sample_server_lock_count());
+}
+
+TESTSERVER_NATIVE(jint)
+Java_com_qel_vandrel_testserver_TestServer_liveTaskMemory(JNIEnv*, jclass) {
+#if defined(_WIN32)
+  return -1;
+#else
+  return static_cast<jint>(oleport_live_task_memory_count());
+#endif
+}
+
+namespace {
+
+// The platform's URL history, or null with an IllegalStateException pending.
+IUrlHistoryStg* open_url_history(JNIEnv* env) {
+  IUrlHistoryStg* history = nullptr;
+  const HRESULT hr = CoCreateInstance(CLSID_CUrlHistory, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IUrlHistoryStg, reinterpret_cast<void**>(&history));
+  if (FAILED(hr)) {
+    throw_java(env, "java/lang/IllegalStateException",
+               "creating the URL history failed with HRESULT " + hresult_text(hr));
+    return nullptr;
+  }
+  return history;
+}
+
+// The UTF-16 text of a Java string, zero-terminated.
+std::basic_string<OLECHAR> ole_text(JNIEnv* env, jstring text) {
+  const jsize length = env->GetStringLength(text);
+  std::basic_string<OLECHAR> units(static_cast<size_t>(length), OLECHAR{0});
+  env->GetStringRegion(text, 0, length, reinterpret_cast<jchar*>(&units[0]));
+  return units;
+}
+
+}  // namespace
+
+TESTSERVER_NATIVE(void)
+Java_com_qel_vandrel_testserver_TestServer_addVisitedUrl(JNIEnv* env, jclass, jstring url) {
+  IUrlHistoryStg* history = open_url_history(env);
+  if (history == nullptr) return;
+  const HRESULT hr =
+      history->AddUrl(ole_text(env, url).c_str(), nullptr, ADDURL_ADDTOHISTORYANDCACHE);
+  history->Release();
+  if (FAILED(hr)) {
+    throw_java(env, "java/lang/IllegalStateException",
+               "AddUrl failed with HRESULT " + hresult_text(hr));
+  }
+}
+
+TESTSERVER_NATIVE(void)
+Java_com_qel_vandrel_testserver_TestServer_deleteVisitedUrl(JNIEnv* env, jclass, jstring url) {
+  IUrlHistoryStg* history = open_url_history(env);
+  if (history == nullptr) return;
+  history->DeleteUrl(ole_text(env, url).c_str(), 0);
+  history->Release();
+}

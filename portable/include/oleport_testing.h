@@ -17,12 +17,20 @@ OLEPORT_TESTING_API long oleport_live_safearray_count(void);
 // SAFEARRAY descriptors allocated since the process started (creations and
 // copies alike): the difference over an operation is how many arrays it made.
 OLEPORT_TESTING_API long oleport_created_safearray_count(void);
+// CoTaskMemAlloc blocks allocated and not yet freed.
+OLEPORT_TESTING_API long oleport_live_task_memory_count(void);
 // Entries in the process-wide class table.
 OLEPORT_TESTING_API long oleport_registered_class_count(void);
 // Entries in the running object table.
 OLEPORT_TESTING_API long oleport_running_object_count(void);
 // Registry keys open (HKEYs not yet closed; predefined keys do not count).
 OLEPORT_TESTING_API long oleport_open_key_count(void);
+
+// Empties the in-memory URL history that CLSID_CUrlHistory objects share
+// (ClearHistory does the same through the interface).
+OLEPORT_TESTING_API void oleport_clear_url_history(void);
+// Entries in that URL history.
+OLEPORT_TESTING_API long oleport_url_history_count(void);
 
 // Makes every following MessageBoxW return `answer` (an ID* value) without
 // looking at its style; 0 restores the default-button behaviour.

@@ -5,6 +5,7 @@
 #include "apartment.h"
 #include "oleport_testing.h"
 #include "registration_table.h"
+#include "url_history.h"
 
 namespace {
 
@@ -52,7 +53,9 @@ HRESULT WINAPI CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, COSERVERINF
   *ppv = nullptr;
   if (!oleport::current_thread_in_apartment()) return CO_E_NOTINITIALIZED;
   IUnknown* object = table().find(rclsid, dwClsContext);
-  if (object == nullptr) return REGDB_E_CLASSNOTREG;
+  // Registrations come first, as a registered class object overrides the
+  // registry on Windows.
+  if (object == nullptr) return oleport::get_builtin_class_object(rclsid, dwClsContext, riid, ppv);
   const HRESULT hr = object->QueryInterface(riid, ppv);
   object->Release();
   return hr;

@@ -1,6 +1,6 @@
 // What the conformance cases may ask of the platform beyond its public API:
 // live-object accounting (the portable runtime counts BSTRs, SAFEARRAYs,
-// registrations and open registry keys; Windows does not, so there the checks
+// registrations, open registry keys and task-memory blocks; Windows does not, so there the checks
 // are no-ops) and whether the cases run under Wine.
 #pragma once
 
@@ -20,20 +20,22 @@ struct LiveCounts {
   long classes = 0;
   long running = 0;
   long keys = 0;
+  long task_memory = 0;
 
   static LiveCounts now() {
 #if defined(_WIN32)
     return {};
 #else
-    return {oleport_live_bstr_count(), oleport_live_safearray_count(),
+    return {oleport_live_bstr_count(),        oleport_live_safearray_count(),
             oleport_registered_class_count(), oleport_running_object_count(),
-            oleport_open_key_count()};
+            oleport_open_key_count(),         oleport_live_task_memory_count()};
 #endif
   }
 };
 
 // Fails the current test when it ends with more or fewer live BSTRs,
-// SAFEARRAYs, class registrations, running objects or open registry keys than
+// SAFEARRAYs, class registrations, running objects, open registry keys or
+// task-memory blocks than
 // it started with.
 class LeakCheck {
  public:
@@ -45,6 +47,7 @@ class LeakCheck {
     EXPECT_EQ(after.classes, before_.classes) << "class registrations left behind";
     EXPECT_EQ(after.running, before_.running) << "running objects left behind";
     EXPECT_EQ(after.keys, before_.keys) << "registry keys left open";
+    EXPECT_EQ(after.task_memory, before_.task_memory) << "task memory leaked or freed twice";
   }
   LeakCheck(const LeakCheck&) = delete;
   LeakCheck& operator=(const LeakCheck&) = delete;

@@ -25,3 +25,27 @@ jobject JNICALL Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1queryInterfac
 jint JNICALL Java_com_qel_vandrel_com_win32_impl_IUnknownImpl__1addReleaseWaitQueue(JNIEnv*, jclass,
                                                                                     jlong);
 }
+
+extern "C" {
+jobjectArray JNICALL Java_com_qel_vandrel_com_win32_impl_IEnumUnknownImpl__1next(JNIEnv*, jobject,
+                                                                                 jlong, jint);
+jboolean JNICALL Java_com_qel_vandrel_com_win32_impl_IEnumUnknownImpl__1skip(JNIEnv*, jobject,
+                                                                             jlong, jint);
+jboolean JNICALL Java_com_qel_vandrel_com_win32_impl_IEnumUnknownImpl__1reset(JNIEnv*, jobject,
+                                                                              jlong);
+jobject JNICALL Java_com_qel_vandrel_com_win32_impl_IEnumUnknownImpl__1_1clone(JNIEnv*, jobject,
+                                                                               jlong);
+jobject JNICALL Java_com_qel_vandrel_com_win32_impl_IOleContainerImpl__1enumObjects(JNIEnv*,
+                                                                                    jobject, jlong,
+                                                                                    jint);
+jboolean JNICALL Java_com_qel_vandrel_com_win32_impl_IOleContainerImpl__1lockContainer(JNIEnv*,
+                                                                                       jobject,
+                                                                                       jlong,
+                                                                                       jboolean);
+jlong JNICALL Java_com_qel_vandrel_com_win32_impl_IUrlHistoryStg2Impl__1initialize(JNIEnv*, jclass);
+jboolean JNICALL Java_com_qel_vandrel_com_win32_impl_IUrlHistoryStg2Impl__1isVisited(JNIEnv*,
+                                                                                     jclass, jlong,
+                                                                                     jstring);
+jint JNICALL Java_com_qel_vandrel_com_win32_impl_IUrlHistoryStg2Impl__1release(JNIEnv*, jclass,
+                                                                               jlong);
+}

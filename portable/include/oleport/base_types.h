@@ -128,6 +128,12 @@ typedef struct _SYSTEMTIME {
   WORD wMilliseconds;
 } SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;
 
+// 100-nanosecond intervals since 1601-01-01 UTC, in two halves.
+typedef struct _FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+} FILETIME, *PFILETIME, *LPFILETIME;
+
 #define MAKELCID(lang, sort) ((DWORD)((((DWORD)((WORD)(sort))) << 16) | ((DWORD)((WORD)(lang)))))
 #define MAKELANGID(primary, sub) ((((WORD)(sub)) << 10) | (WORD)(primary))
 #define LANG_NEUTRAL 0x00

@@ -73,8 +73,10 @@ OLEPORT_API void WINAPI CoUninitialize(void);
 
 // ---- class objects -----------------------------------------------------------
 // The class table is process-wide. Activation reads no registry: only
-// registered class objects exist. A registration serves a request when the
-// requested class context shares a bit with the registered one.
+// registered class objects exist, and one built-in class answers requests that
+// no registration serves: CLSID_CUrlHistory (oleport/url_history.h),
+// in-process. A registration serves a request when the requested class
+// context shares a bit with the registered one.
 
 // Registers `pUnk` (AddRef'd) as the class object of `rclsid` for the
 // contexts in dwClsContext. `flags` is a REGCLS value: REGCLS_MULTIPLEUSE with

@@ -6,16 +6,21 @@ import com.qel.vandrel.com.win32.DispatchException;
 import com.qel.vandrel.com.win32.Guid;
 import com.qel.vandrel.com.win32.Handler;
 import com.qel.vandrel.com.win32.IDispatch;
+import com.qel.vandrel.com.win32.IEnumUnknown;
+import com.qel.vandrel.com.win32.IOleContainer;
 import com.qel.vandrel.com.win32.IUnknown;
 import com.qel.vandrel.com.win32.RefInt;
 import com.qel.vandrel.com.win32.RefString;
+import com.qel.vandrel.com.win32.UrlHistory;
+import com.qel.vandrel.com.win32.impl.IOleContainerImpl;
 import com.qel.vandrel.testserver.TestServer;
 import java.util.Arrays;
 
 /**
  * A walk through the Java API against the sample COM server: initialise COM, create objects three
  * ways, query an interface, count references, release one later, make automation calls (methods,
- * properties, arrays, by-reference results, errors), and check nothing is left.
+ * properties, arrays, by-reference results, errors), walk a container's objects, ask the URL
+ * history about two URLs, and check nothing is left.
  */
 public final class Demo {
   private Demo() {}
@@ -72,6 +77,7 @@ public final class Demo {
 
       failures += automation();
       failures += events();
+      failures += containerAndHistory();
 
       long left = TestServer.liveObjects();
       failures += expect(left == 0, "no object left");
@@ -80,6 +86,38 @@ public final class Demo {
     }
     say("COM uninitialised; %s", failures == 0 ? "everything as expected" : failures + " failed");
     System.exit(failures == 0 ? 0 : 1);
+  }
+
+  /** A container's objects walked with for-each, and the URL history asked about two URLs. */
+  private static int containerAndHistory() {
+    int failures = 0;
+    try (IUnknown object = ComService.coCreateInstance(TestServer.CLSID_CONTAINER);
+        IOleContainer container = IOleContainerImpl.queryFrom(object)) {
+      IOleContainer.Lock lock = container.lock();
+      try (IEnumUnknown objects = container.enumObjects(IOleContainer.OLECONTF_EMBEDDINGS)) {
+        int walked = 0;
+        for (IUnknown element : objects) {
+          try (IUnknown e = element) {
+            say("container object %d: %s", ++walked, e);
+          }
+        }
+        failures +=
+            expect(walked == TestServer.ENUMERATOR_ELEMENTS, "walk the container's objects");
+      } finally {
+        lock.close();
+      }
+    }
+    String visited = "http://ostrel.test/demo/visited";
+    TestServer.addVisitedUrl(visited);
+    try (UrlHistory history = new UrlHistory()) {
+      boolean seen = history.isVisited(visited);
+      boolean unseen = history.isVisited("http://ostrel.test/demo/never");
+      say("URL history: %s visited %b, the unvisited one %b", visited, seen, unseen);
+      failures += expect(seen && !unseen, "the URL history knows the visited URL only");
+    } finally {
+      TestServer.deleteVisitedUrl(visited);
+    }
+    return failures;
   }
 
   /** Late-bound calls on the sample Automation object; returns the number of failed checks. */

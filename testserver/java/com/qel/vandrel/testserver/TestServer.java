@@ -38,6 +38,17 @@ public final class TestServer {
   // ProgIDs, registered for the current user while the server is registered: each class has a
   // versioned ProgID and a version-independent one whose CurVer names it.
   /** ProgID of Counter. */
+  /** ObjectEnumerator: an {@code IEnumUnknown} over three Counter objects of its own. */
+  public static final String CLSID_OBJECT_ENUMERATOR = "{5E1A0000-0000-4A11-9000-000000000020}";
+  /** Container: an {@code IOleContainer} whose {@code EnumObjects} gives an ObjectEnumerator. */
+  public static final String CLSID_CONTAINER = "{5E1A0000-0000-4A11-9000-000000000021}";
+  /** EmptyContainer: an {@code IOleContainer} whose {@code EnumObjects} answers S_FALSE. */
+  public static final String CLSID_EMPTY_CONTAINER = "{5E1A0000-0000-4A11-9000-000000000022}";
+  /** HostileEnumerator: reports one element more than {@code Next} asked for. */
+  public static final String CLSID_HOSTILE_ENUMERATOR = "{5E1A0000-0000-4A11-9000-000000000023}";
+  /** Elements of an ObjectEnumerator. */
+  public static final int ENUMERATOR_ELEMENTS = 3;
+
   public static final String PROGID_COUNTER = "Ostrel.SampleCounter.1";
   /** Version-independent ProgID of Counter. */
   public static final String PROGID_COUNTER_INDEPENDENT = "Ostrel.SampleCounter";
@@ -195,4 +206,22 @@ public final class TestServer {
 
   /** Arms (default) or disarms the access violation in FaultyRelease's Release. */
   public static native void setFaultyReleaseArmed(boolean armed);
+
+  /** The flags of the last {@code EnumObjects} call of any container (0 before any). */
+  public static native int lastEnumObjectsFlags();
+
+  /** The {@code fLock} of the last {@code LockContainer} call (-1 before any). */
+  public static native int lastLockContainerArgument();
+
+  /** Locks minus unlocks of {@code LockContainer}, all containers. */
+  public static native int containerLocks();
+
+  /** Live task-memory blocks of the portable runtime; -1 on Windows, which does not count. */
+  public static native int liveTaskMemory();
+
+  /** Adds a URL to the platform's URL history (as visited, top level). */
+  public static native void addVisitedUrl(String url);
+
+  /** Removes a URL from the platform's URL history. */
+  public static native void deleteVisitedUrl(String url);
 }

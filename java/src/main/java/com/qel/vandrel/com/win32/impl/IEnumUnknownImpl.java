@@ -1,0 +1,123 @@
+package com.qel.vandrel.com.win32.impl;
+
+import com.qel.vandrel.com.win32.IEnumUnknown;
+import com.qel.vandrel.com.win32.IUnknown;
+import java.util.Iterator;
+import java.util.NoSuchElementException;
+
+/**
+ * The wrapper of an {@code IEnumUnknown} pointer; owns exactly one reference, like every {@link
+ * IUnknownImpl}.
+ */
+public class IEnumUnknownImpl extends IUnknownImpl implements IEnumUnknown {
+  // Objects fetched per Next call of a for-each walk.
+  private static final int BATCH = 16;
+
+  /** Wraps a pointer and takes over the reference the caller holds. */
+  IEnumUnknownImpl(long ptr) {
+    super(ptr);
+  }
+
+  /**
+   * Asks an object for {@code IEnumUnknown}.
+   *
+   * @param object the object; it keeps its own reference
+   * @return a new enumerator wrapper owning the reference {@code QueryInterface} returned
+   * @throws com.qel.vandrel.com.win32.DispatchException when the object is no enumerator
+   * @throws NullPointerException when object is null
+   */
+  public static IEnumUnknown queryFrom(IUnknown object) {
+    IUnknown found = object.queryInterface(IEnumUnknown.IID);
+    return found == null ? null : new IEnumUnknownImpl(found.detach());
+  }
+
+  @Override
+  public IUnknown[] next(int count) {
+    long p = enterUse();
+    try {
+      return _next(p, count);
+    } finally {
+      leaveUse();
+    }
+  }
+
+  @Override
+  public boolean skip(int count) {
+    long p = enterUse();
+    try {
+      return _skip(p, count);
+    } finally {
+      leaveUse();
+    }
+  }
+
+  @Override
+  public boolean reset() {
+    long p = enterUse();
+    try {
+      return _reset(p);
+    } finally {
+      leaveUse();
+    }
+  }
+
+  @Override
+  public IEnumUnknown clone() {
+    IUnknown copy;
+    long p = enterUse();
+    try {
+      copy = __clone(p);
+    } finally {
+      leaveUse();
+    }
+    return copy == null ? null : new IEnumUnknownImpl(copy.detach());
+  }
+
+  /**
+   * {@inheritDoc}
+   *
+   * <p>Objects fetched in a batch but not yet handed out when a walk is abandoned are released
+   * by the safety net.
+   */
+  @Override
+  public Iterator<IUnknown> iterator() {
+    reset();
+    return new Iterator<IUnknown>() {
+      private IUnknown[] batch;
+      private int index;
+      private boolean ended;
+
+      @Override
+      public boolean hasNext() {
+        if (batch != null && index < batch.length) {
+          return true;
+        }
+        if (ended) {
+          return false;
+        }
+        batch = IEnumUnknownImpl.this.next(BATCH);
+        index = 0;
+        ended = batch == null || batch.length < BATCH;
+        return batch != null && batch.length > 0;
+      }
+
+      @Override
+      public IUnknown next() {
+        if (!hasNext()) {
+          throw new NoSuchElementException("the enumeration has ended");
+        }
+        IUnknown object = batch[index];
+        batch[index++] = null;
+        return object;
+      }
+    };
+  }
+
+  native IUnknown[] _next(long p, int count);
+
+  native boolean _skip(long p, int count);
+
+  native boolean _reset(long p);
+
+  native IUnknown __clone(long p);
+}
