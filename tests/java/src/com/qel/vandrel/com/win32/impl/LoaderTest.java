@@ -83,6 +83,8 @@ class LoaderTest {
       Result result = finish(child);
       assertEquals(0, result.exit, result.output);
       assertTrue(result.output.contains("Echo=from the jar"), result.output);
+      assertTrue(result.output.contains("Value=42"), result.output);
+      assertTrue(result.output.contains("cell=7 counter=true"), result.output);
       assertTrue(result.output.contains("live=0"), result.output);
       assertTrue(result.output.contains("loadedFrom=" + cache), result.output);
     }
