@@ -4,7 +4,11 @@ package com.qel.vandrel.com.win32;
 public class ComException extends RuntimeException {
   private static final long serialVersionUID = 1L;
 
-  /** Creates the exception with a description of the failure. */
+  /**
+   * Creates the exception with a description of the failure.
+   *
+   * @param message the message
+   */
   public ComException(String message) {
     super(message);
   }

@@ -7,7 +7,11 @@ package com.qel.vandrel.com.win32;
 public class DispatchException extends ComException {
   private static final long serialVersionUID = 1L;
 
-  /** Creates the exception with a description of the failure. */
+  /**
+   * Creates the exception with a description of the failure.
+   *
+   * @param message the message
+   */
   public DispatchException(String message) {
     super(message);
   }

@@ -17,6 +17,7 @@ public interface IEnumUnknown extends IUnknown {
    * Skips objects.
    *
    * @return true when all of them could be skipped
+   * @param count the count
    */
   boolean skip(int count);
 
