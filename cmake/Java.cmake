@@ -16,6 +16,7 @@ if(NOT EXISTS "${OSTREL_JNI_INCLUDE}/jni.h")
 endif()
 set(OSTREL_JAVAC "${JAVA_HOME}/bin/javac")
 set(OSTREL_JAR "${JAVA_HOME}/bin/jar")
+set(OSTREL_JAVADOC "${JAVA_HOME}/bin/javadoc")
 set(OSTREL_JAVA "${JAVA_HOME}/bin/java")
 
 # What -Xcheck:jni prints about a JNI misuse: a call made with an exception pending or without

@@ -10,7 +10,38 @@ package com.qel.vandrel.testserver;
  * count, so {@link #liveObjects()} is 0 whenever nobody holds a sample object.
  */
 public final class TestServer {
-  static { System.loadLibrary("OstrelTestServer"); }
+  static {
+    load();
+  }
+
+  /**
+   * Loads OstrelTestServer from java.library.path, or else the copy this jar carries: the bridge
+   * is loaded first, since the server shares its portable runtime.
+   */
+  private static void load() {
+    try {
+      System.loadLibrary("OstrelTestServer");
+      return;
+    } catch (UnsatisfiedLinkError notOnPath) {
+      String file = System.mapLibraryName("OstrelTestServer");
+      try (java.io.InputStream in = TestServer.class.getResourceAsStream("native/" + file)) {
+        if (in == null) {
+          throw notOnPath;
+        }
+        Class.forName("com.qel.vandrel.com.win32.impl.NativeLibrary").getMethod("load").invoke(null);
+        java.nio.file.Path folder = java.nio.file.Files.createTempDirectory("ostrel-testserver");
+        java.nio.file.Path copy = folder.resolve(file);
+        java.nio.file.Files.copy(in, copy);
+        System.load(copy.toString());
+        copy.toFile().deleteOnExit();
+        folder.toFile().deleteOnExit();
+      } catch (ReflectiveOperationException | java.io.IOException e) {
+        UnsatisfiedLinkError error = new UnsatisfiedLinkError("cannot load OstrelTestServer: " + e);
+        error.initCause(e);
+        throw error;
+      }
+    }
+  }
 
   /** Creatable in-process; IUnknown and IDispatch (RefCount = 1, Kind = 2). */
   public static final String CLSID_COUNTER = "{5E1A0000-0000-4A11-9000-000000000001}";

@@ -10,14 +10,23 @@ import java.io.Serializable;
 public final class ComError implements Serializable {
   private static final long serialVersionUID = 1L;
 
+  /** The error code this object stands for. */
   private final int scode;
 
-  /** Creates the value for an {@code SCODE}. */
+  /**
+   * Creates the value for an {@code SCODE}.
+   *
+   * @param scode the scode
+   */
   public ComError(int scode) {
     this.scode = scode;
   }
 
-  /** The {@code SCODE}. */
+  /**
+   * The {@code SCODE}.
+   *
+   * @return the {@code SCODE}
+   */
   public int getScode() {
     return scode;
   }

@@ -100,7 +100,11 @@ public final class ComService {
     _uninitialize();
   }
 
-  /** Initialises COM on the calling thread and returns the guard that uninitialises it. */
+  /**
+   * Initialises COM on the calling thread and returns the guard that uninitialises it.
+   *
+   * @return initialises COM on the calling thread and returns the guard that uninitialises it
+   */
   public static Apartment enterApartment() {
     initialize();
     return new Apartment();
@@ -120,7 +124,12 @@ public final class ComService {
     return wrap(_coCreateInstance(clsid, clsctx));
   }
 
-  /** Creates an object of a class with any server ({@link ClsCtx#ALL}); null when that fails. */
+  /**
+   * Creates an object of a class with any server ({@link ClsCtx#ALL}); null when that fails.
+   *
+   * @param clsid the clsid
+   * @return creates an object of a class with any server ({@code ClsCtx#ALL})
+   */
   public static IUnknown coCreateInstance(String clsid) {
     return coCreateInstance(clsid, ClsCtx.ALL);
   }
@@ -144,6 +153,7 @@ public final class ComService {
    * "new:Vendor.Component"}.
    *
    * @return the object, or null when the name does not lead to one
+   * @param displayName the display name
    */
   public static IUnknown coGetObject(String displayName) {
     requireText(displayName, "displayName");
@@ -274,6 +284,8 @@ public final class ComService {
    *
    * @param style {@code MB_*} buttons and icon
    * @return the answer, one of the {@code ID*} constants, or 0 when no box could be shown
+   * @param text the text
+   * @param caption the caption
    */
   public static int messageBox(String text, String caption, int style) {
     requireText(text, "text");
@@ -295,6 +307,7 @@ public final class ComService {
    * Closes every {@link IUnknown} wrapper in {@code resources}, which may be a wrapper, an array
    * (nested {@code Object} arrays are walked) or anything else (ignored). Null does nothing. The
    * native library calls this for the temporary wrappers of a call's arguments.
+   * @param resources the resources
    */
   public static void internalReleaseIResources(Object resources) {
     releaseAll(resources, new IdentityHashMap<Object, Boolean>());
@@ -314,6 +327,8 @@ public final class ComService {
    * Returns the Java value of a {@code VT_ERROR} variant: {@link Missing#VALUE} for {@code
    * DISP_E_PARAMNOTFOUND} ({@code 0x80020004}), a {@link ComError} with the code otherwise. Called
    * by the native library.
+   * @param scode the scode
+   * @return the Java value of a {@code VT_ERROR} variant
    */
   public static Object internalGetErrorObject(int scode) {
     return scode == DISP_E_PARAMNOTFOUND ? Missing.VALUE : new ComError(scode);

@@ -68,6 +68,8 @@ public class DispatchVariant2JavaException extends DispatchException {
   /**
    * Returns the address of the native variant, or 0 once it has been released (or when there is
    * none, or the exception went through serialization).
+   *
+   * @return the address of the native variant, or 0 once it has been released (or when there is none, or the exception went through serialization)
    */
   public long getVariantHandle() {
     return variant == null ? 0 : variant.peek();

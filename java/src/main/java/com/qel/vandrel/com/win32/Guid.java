@@ -17,10 +17,17 @@ public final class Guid implements Serializable {
   private static final int[] GROUP_LENGTHS = {8, 4, 4, 4, 12};
   private static final int TEXT_LENGTH = 36;
 
+  /** {@code Data1 << 32 | Data2 << 16 | Data3}. */
   private final long high;
+  /** The eight {@code Data4} bytes, most significant first. */
   private final long low;
 
-  /** Creates a GUID from its two halves. */
+  /**
+   * Creates a GUID from its two halves.
+   *
+   * @param high the high
+   * @param low the low
+   */
   public Guid(long high, long low) {
     this.high = high;
     this.low = low;
@@ -32,6 +39,8 @@ public final class Guid implements Serializable {
    *
    * @throws NullPointerException when text is null
    * @throws IllegalArgumentException when text is not a GUID
+   * @param text the text
+   * @return the GUID
    */
   public static Guid parse(String text) {
     if (text == null) {
@@ -76,12 +85,20 @@ public final class Guid implements Serializable {
         "Not a GUID (expected {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}): \"" + text + "\"");
   }
 
-  /** {@code Data1 << 32 | Data2 << 16 | Data3}. */
+  /**
+   * {@code Data1 << 32 | Data2 << 16 | Data3}.
+   *
+   * @return {@code Data1 << 32 | Data2 << 16 | Data3}
+   */
   public long getHigh() {
     return high;
   }
 
-  /** The eight {@code Data4} bytes, most significant first. */
+  /**
+   * The eight {@code Data4} bytes, most significant first.
+   *
+   * @return the eight {@code Data4} bytes, most significant first
+   */
   public long getLow() {
     return low;
   }

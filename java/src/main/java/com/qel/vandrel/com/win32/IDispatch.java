@@ -124,13 +124,18 @@ public interface IDispatch extends IUnknown {
    */
   Object invoke(long dispId, int flags, Object... args);
 
-  /** Returns the locale identifier used for name lookup and calls. */
+  /**
+   * Returns the locale identifier used for name lookup and calls.
+   *
+   * @return the locale identifier used for name lookup and calls
+   */
   int getLocale();
 
   /**
    * Changes the locale identifier used for name lookup and calls; cached DISPIDs are dropped.
    *
    * @return this wrapper
+   * @param lcid the lcid
    */
   IDispatch setLocale(int lcid);
 }

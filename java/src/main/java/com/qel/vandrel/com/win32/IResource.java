@@ -8,6 +8,7 @@ public interface IResource {
    * Returns the native address this object stands for.
    *
    * @throws IllegalStateException when the resource has been closed or detached
+   * @return the native address this object stands for
    */
   long getPtr();
 }

@@ -71,6 +71,9 @@ public interface IUnknown extends IResource, AutoCloseable {
    *
    * @see Guid#getHigh()
    * @see Guid#getLow()
+   * @param iidHigh the iid high
+   * @param iidLow the iid low
+   * @return asks the object for another interface given as the two halves of a {@code Guid}
    */
   IUnknown queryInterface(long iidHigh, long iidLow);
 
@@ -91,7 +94,11 @@ public interface IUnknown extends IResource, AutoCloseable {
    */
   long detach();
 
-  /** Tells whether the wrapper has been closed or detached. */
+  /**
+   * Tells whether the wrapper has been closed or detached.
+   *
+   * @return whether the wrapper has been closed or detached
+   */
   boolean isClosed();
 
   /** Releases the reference this wrapper owns; calling it again does nothing. */

@@ -10,7 +10,11 @@ public final class RefByte extends RefContainer {
     super(false);
   }
 
-  /** Allocates a cell holding {@code value}. */
+  /**
+   * Allocates a cell holding {@code value}.
+   *
+   * @param value the value
+   */
   public RefByte(byte value) {
     this();
     set(value);
@@ -20,6 +24,7 @@ public final class RefByte extends RefContainer {
    * Reads the cell.
    *
    * @throws IllegalStateException after {@link #close()}
+   * @return the value in the cell
    */
   public byte get() {
     return readByte();
@@ -29,6 +34,7 @@ public final class RefByte extends RefContainer {
    * Writes the cell.
    *
    * @throws IllegalStateException after {@link #close()}
+   * @param value the value
    */
   public void set(byte value) {
     writeByte(value);

@@ -99,7 +99,11 @@ public abstract class RefContainer extends NativeResource implements IResource, 
     return handleValue();
   }
 
-  /** Tells whether the cell has been closed. */
+  /**
+   * Tells whether the cell has been closed.
+   *
+   * @return whether the cell has been closed
+   */
   public boolean isClosed() {
     return isHandleClosed();
   }

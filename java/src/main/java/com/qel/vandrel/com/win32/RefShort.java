@@ -7,7 +7,11 @@ public final class RefShort extends RefContainer {
     super(false);
   }
 
-  /** Allocates a cell holding {@code value}. */
+  /**
+   * Allocates a cell holding {@code value}.
+   *
+   * @param value the value
+   */
   public RefShort(short value) {
     this();
     set(value);
@@ -17,6 +21,7 @@ public final class RefShort extends RefContainer {
    * Reads the cell.
    *
    * @throws IllegalStateException after {@link #close()}
+   * @return the value in the cell
    */
   public short get() {
     return readShort();
@@ -26,6 +31,7 @@ public final class RefShort extends RefContainer {
    * Writes the cell.
    *
    * @throws IllegalStateException after {@link #close()}
+   * @param value the value
    */
   public void set(short value) {
     writeShort(value);

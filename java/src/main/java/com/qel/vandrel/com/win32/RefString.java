@@ -14,7 +14,11 @@ public final class RefString extends RefContainer {
     super(true);
   }
 
-  /** Allocates a cell holding {@code value}. */
+  /**
+   * Allocates a cell holding {@code value}.
+   *
+   * @param value the value
+   */
   public RefString(String value) {
     this();
     set(value);

@@ -71,6 +71,7 @@ public final class NativeHandleCleaner {
      * until the matching {@link #leave()}, even when the handle is closed meanwhile.
      *
      * @throws IllegalStateException when the handle is closed
+     * @return the value, now in use by the call
      */
     public long enter() {
       for (; ; ) {
@@ -107,6 +108,7 @@ public final class NativeHandleCleaner {
      * entered before the close still use it (the value is still alive then).
      *
      * @throws IllegalStateException once the value has been released or taken
+     * @return the value while the handle is open, and also while it is closed but calls that entered before the close still use it (the value is still alive then)
      */
     public long get() {
       if (state.get() == CLOSED) {
@@ -126,17 +128,29 @@ public final class NativeHandleCleaner {
       }
     }
 
-    /** Returns the value while the handle is open, 0 once it has been closed or taken. */
+    /**
+     * Returns the value while the handle is open, 0 once it has been closed or taken.
+     *
+     * @return the value while the handle is open, 0 once it has been closed or taken
+     */
     public long peek() {
       return isOpen() ? value : 0;
     }
 
-    /** Tells whether the handle is still open. */
+    /**
+     * Tells whether the handle is still open.
+     *
+     * @return whether the handle is still open
+     */
     public boolean isOpen() {
       return (state.get() & CLOSED) == 0;
     }
 
-    /** Tells whether calls are using the value. */
+    /**
+     * Tells whether calls are using the value.
+     *
+     * @return whether calls are using the value
+     */
     public boolean inUse() {
       return state.get() >= CALL;
     }
@@ -147,6 +161,7 @@ public final class NativeHandleCleaner {
      * close, {@link #take()} and {@link #enter()} see a closed handle.
      *
      * @return true when this call closed the handle, false when it was closed already
+     * @param release the release
      */
     public boolean close(Release release) {
       boolean now;
@@ -174,6 +189,7 @@ public final class NativeHandleCleaner {
      *
      * @throws IllegalStateException when a call is using the value: it cannot be handed on while
      *     a call may still need it
+     * @return the value, now the caller's to release or hand on
      */
     public long take() {
       synchronized (this) {
@@ -248,7 +264,11 @@ public final class NativeHandleCleaner {
     }
   }
 
-  /** Returns the process-wide cleaner, whose daemon thread starts on first use. */
+  /**
+   * Returns the process-wide cleaner, whose daemon thread starts on first use.
+   *
+   * @return the process-wide cleaner, whose daemon thread starts on first use
+   */
   public static NativeHandleCleaner shared() {
     return Shared.INSTANCE;
   }
@@ -278,7 +298,11 @@ public final class NativeHandleCleaner {
     return handle;
   }
 
-  /** Number of registrations whose value is neither taken nor released yet. */
+  /**
+   * Number of registrations whose value is neither taken nor released yet.
+   *
+   * @return number of registrations whose value is neither taken nor released yet
+   */
   public int pendingCount() {
     return registry.size();
   }

@@ -46,6 +46,7 @@ public abstract class NativeResource {
    * in a {@code finally} block. An exclusive resource waits here for other threads' uses.
    *
    * @throws IllegalStateException when the resource is closed
+   * @return the handle, now in use by the call
    */
   protected final long enterUse() {
     if (exclusive == null) {
@@ -81,17 +82,26 @@ public abstract class NativeResource {
    * Returns the handle while the resource is open or still used by a call.
    *
    * @throws IllegalStateException once it has been released or handed over
+   * @return the handle while the resource is open or still used by a call
    */
   protected final long handleValue() {
     return handle.get();
   }
 
-  /** Returns the handle while the resource is open, 0 afterwards. */
+  /**
+   * Returns the handle while the resource is open, 0 afterwards.
+   *
+   * @return the handle while the resource is open, 0 afterwards
+   */
   protected final long peekHandle() {
     return handle.peek();
   }
 
-  /** Tells whether the resource has been closed or handed over. */
+  /**
+   * Tells whether the resource has been closed or handed over.
+   *
+   * @return whether the resource has been closed or handed over
+   */
   protected final boolean isHandleClosed() {
     return !handle.isOpen();
   }
@@ -101,6 +111,7 @@ public abstract class NativeResource {
    * returns.
    *
    * @return false when the resource was closed already (nothing is released then)
+   * @param release the release
    */
   protected final boolean closeHandle(NativeHandleCleaner.Release release) {
     return handle.close(release);

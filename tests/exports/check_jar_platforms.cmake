@@ -1,0 +1,26 @@
+# Fails unless the jar (-DJAR) holds every native library of ENTRIES under
+# com/qel/vandrel/com/win32/native/ and lists each platform in platforms.txt.
+cmake_minimum_required(VERSION 3.25)
+set(root "com/qel/vandrel/com/win32/native")
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar tf "${JAR}" OUTPUT_VARIABLE listing
+  RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cannot list ${JAR}")
+endif()
+set(scratch "${CMAKE_CURRENT_BINARY_DIR}/jar-platforms")
+file(REMOVE_RECURSE "${scratch}")
+file(MAKE_DIRECTORY "${scratch}")
+execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf "${JAR}" "${root}/platforms.txt"
+  WORKING_DIRECTORY "${scratch}")
+file(STRINGS "${scratch}/${root}/platforms.txt" platforms)
+foreach(entry IN LISTS ENTRIES)
+  string(FIND "${listing}" "${root}/${entry}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${JAR} lacks ${root}/${entry}; build the cross presets first")
+  endif()
+  get_filename_component(platform "${entry}" DIRECTORY)
+  if(NOT platform IN_LIST platforms)
+    message(FATAL_ERROR "platforms.txt of ${JAR} does not list ${platform}: ${platforms}")
+  endif()
+endforeach()
+message(STATUS "${JAR} holds: ${platforms}")
