@@ -12,7 +12,9 @@ package com.qel.vandrel.com.win32;
 public class ComException extends RuntimeException {
   private static final long serialVersionUID = 1L;
 
+  /** The failure's {@code HRESULT}, 0 when it has none. */
   private final int hresult;
+  /** The member whose call failed, null when unknown; set once by {@link #initMember}. */
   private String member;
 
   /**

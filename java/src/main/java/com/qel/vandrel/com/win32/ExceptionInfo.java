@@ -9,11 +9,17 @@ import java.io.Serializable;
 public final class ExceptionInfo implements Serializable {
   private static final long serialVersionUID = 1L;
 
+  /** The {@code bstrSource} field, or null. */
   private final String source;
+  /** The {@code bstrDescription} field, or null. */
   private final String description;
+  /** The {@code bstrHelpFile} field, or null. */
   private final String helpFile;
+  /** The {@code dwHelpContext} field. */
   private final int helpContext;
+  /** The {@code wCode} field. */
   private final int wCode;
+  /** The {@code scode} field. */
   private final int scode;
 
   /**
