@@ -17,7 +17,8 @@ public class IDispatchImpl extends IUnknownImpl implements IDispatch {
   private static final Object[] NO_ARGS = {};
 
   private final Map<String, Long> dispIds = new HashMap<>();
-  private int lcid = LOCALE_USER_DEFAULT;
+  // Written under the wrapper's lock together with the name cache; read by every call without it.
+  private volatile int lcid = LOCALE_USER_DEFAULT;
 
   /**
    * Wraps an {@code IDispatch} pointer and takes over the reference the caller holds (no {@code
@@ -123,7 +124,7 @@ public class IDispatchImpl extends IUnknownImpl implements IDispatch {
   }
 
   @Override
-  public synchronized int getLocale() {
+  public int getLocale() {
     return lcid;
   }
 
