@@ -159,22 +159,23 @@ Element load(const unsigned char* at) {
   return value;
 }
 
-// The SAFEARRAY holds elements of the width and kind its VARIANT claims.
+// The SAFEARRAY holds elements of the width and kind its VARIANT claims
+// (element_kind: the FADF_ flag of strings or VARIANTs, 0 for numbers).
 // Reading it in place (or copying its elements out) relies on that, so an
-// array that does not is refused instead of being overread.
+// array that does not is refused instead of being overread or having its
+// elements read as what they are not.
 bool layout_fits(JNIEnv* env, const VARIANT* variant, std::size_t element_size,
                  USHORT element_kind) {
   constexpr USHORT kKinds = FADF_BSTR | FADF_UNKNOWN | FADF_DISPATCH | FADF_VARIANT;
   const SAFEARRAY* psa = variant->parray;
   bool empty = false;
   for (USHORT d = 0; d < psa->cDims; ++d) empty = empty || psa->rgsabound[d].cElements == 0;
-  const bool fits = psa->cbElements == element_size &&
-                    (element_kind == 0 ? (psa->fFeatures & kKinds) == 0 : true) &&
+  const bool fits = psa->cbElements == element_size && (psa->fFeatures & kKinds) == element_kind &&
                     (empty || psa->pvData != nullptr);
   if (!fits) {
     ov_throw_conversion_exception(
-        env, nullptr, "The SAFEARRAY's elements (%u bytes each) do not hold its VARTYPE %d.",
-        static_cast<unsigned>(psa->cbElements), static_cast<int>(variant->vt & ~VT_ARRAY));
+        env, nullptr, "The SAFEARRAY's elements (%d bytes each) do not hold its VARTYPE %d.",
+        static_cast<int>(psa->cbElements), static_cast<int>(variant->vt & ~VT_ARRAY));
   }
   return fits;
 }
