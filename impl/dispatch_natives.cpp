@@ -100,6 +100,8 @@ class ArgumentBlock {
   VARIANT* slots_;
 };
 
+constexpr jsize kKeptArgumentReferences = 8;
+
 DISPID dispid_of(jlong dispid) {
   return static_cast<DISPID>(static_cast<std::int32_t>(dispid));
 }
@@ -176,11 +178,17 @@ jobject invoke(JNIEnv* env, jobject receiver, jlong dispatch, jlong dispid, jint
     ov_throw_java_lang(env, "OutOfMemoryError", "no memory for the call's arguments");
     return nullptr;
   }
+  // The references of a few arguments stay until the native returns (well
+  // inside the 16 local references the VM guarantees); more are deleted one
+  // by one.
+  const bool keep_references = count <= kKeptArgumentReferences;
   for (jsize i = 0; i < count; ++i) {
     // Inside the bounds the read cannot throw.
-    OvLocalRef<jobject> arg(env, env->GetObjectArrayElement(args, i));
+    jobject arg = env->GetObjectArrayElement(args, i);
     // A null argument becomes VT_EMPTY.
-    if (!ov_java_to_variant(env, arg.get(), block.slot_for(i))) return nullptr;
+    const int converted = ov_java_to_variant(env, arg, block.slot_for(i));
+    if (!keep_references && arg != nullptr) env->DeleteLocalRef(arg);
+    if (!converted) return nullptr;
   }
   DISPPARAMS params = block.params();
   VARIANT result;

@@ -27,16 +27,19 @@ struct ClassRow {
   PayloadWriter write;
 };
 
+// The characters go straight from the string into the new BSTR (one region
+// read, no copy of the VM's own in between).
 int write_bstr(JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
-  OvStringChars chars(env, static_cast<jstring>(value));
-  if (!chars) return 0;  // OutOfMemoryError pending
+  const auto text = static_cast<jstring>(value);
+  const jsize length = env->GetStringLength(text);
   // A zero-length string still gets a (non-null) BSTR.
-  BSTR bstr = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(chars.get()),
-                                static_cast<UINT>(chars.length()));
+  BSTR bstr = SysAllocStringLen(nullptr, static_cast<UINT>(length));
   if (bstr == nullptr) {
     ov_throw_java_lang(env, "OutOfMemoryError", "no memory for a BSTR");
     return 0;
   }
+  static_assert(sizeof(OLECHAR) == sizeof(jchar), "UTF-16 both sides");
+  env->GetStringRegion(text, 0, length, reinterpret_cast<jchar*>(bstr));
   out->vt = vt;
   out->bstrVal = bstr;
   return 1;
