@@ -3,8 +3,8 @@ package com.qel.vandrel.com.win32.impl;
 import com.qel.vandrel.com.win32.DispatchException;
 import com.qel.vandrel.com.win32.IDispatch;
 import com.qel.vandrel.com.win32.IUnknown;
-import java.util.HashMap;
 import java.util.Map;
+import java.util.concurrent.ConcurrentHashMap;
 
 /**
  * The wrapper of an {@code IDispatch} pointer; owns exactly one reference.
@@ -16,7 +16,8 @@ import java.util.Map;
 public class IDispatchImpl extends IUnknownImpl implements IDispatch {
   private static final Object[] NO_ARGS = {};
 
-  private final Map<String, Long> dispIds = new HashMap<>();
+  // Read by every call by name without a lock; cleared by setLocale.
+  private final Map<String, Long> dispIds = new ConcurrentHashMap<>();
   // Written under the wrapper's lock together with the name cache; read by every call without it.
   private volatile int lcid = LOCALE_USER_DEFAULT;
 
@@ -141,19 +142,15 @@ public class IDispatchImpl extends IUnknownImpl implements IDispatch {
     if (name == null) {
       throw new NullPointerException("A member name must not be null");
     }
-    synchronized (this) {
-      Long cached = dispIds.get(name);
-      if (cached != null) {
-        return cached;
-      }
+    Long cached = dispIds.get(name);
+    if (cached != null) {
+      return cached;
     }
     long[] ids = getIDsOfNames(name);
     if (ids == null || ids.length == 0) {
       throw new DispatchException("Unknown name: " + name);
     }
-    synchronized (this) {
-      dispIds.put(name, ids[0]);
-    }
+    dispIds.put(name, ids[0]);
     return ids[0];
   }
 
