@@ -57,25 +57,27 @@ class ExceptionRecord {
 
 // The argument VARIANTs of one call, Java argument i in slot n - 1 - i.
 // Cleared when the call is over without clear_interfaces: interface pointers
-// borrowed from Java wrappers and Ref cells stay untouched.
+// borrowed from Java wrappers and Ref cells stay untouched. A call with few
+// arguments keeps them in the block itself, without an allocation.
 class ArgumentBlock {
  public:
   explicit ArgumentBlock(jsize count)
       : count_(count),
-        slots_(count > 0 ? static_cast<VARIANT*>(
-                               std::calloc(static_cast<std::size_t>(count), sizeof(VARIANT)))
-                         : nullptr) {
-    for (jsize i = 0; i < allocated(); ++i) VariantInit(&slots_.get()[i]);
+        heap_(count > kInlineSlots ? static_cast<VARIANT*>(std::calloc(
+                                         static_cast<std::size_t>(count), sizeof(VARIANT)))
+                                   : nullptr),
+        slots_(count > kInlineSlots ? heap_.get() : inline_) {
+    for (jsize i = 0; i < allocated(); ++i) VariantInit(&slots_[i]);
   }
   ~ArgumentBlock() { clear(); }
   ArgumentBlock(const ArgumentBlock&) = delete;
   ArgumentBlock& operator=(const ArgumentBlock&) = delete;
 
-  bool ok() const { return count_ == 0 || slots_ != nullptr; }
-  VARIANT* slot_for(jsize java_index) { return &slots_.get()[count_ - 1 - java_index]; }
+  bool ok() const { return slots_ != nullptr; }
+  VARIANT* slot_for(jsize java_index) { return &slots_[count_ - 1 - java_index]; }
   DISPPARAMS params() {
     DISPPARAMS p{};
-    p.rgvarg = slots_.get();
+    p.rgvarg = count_ > 0 ? slots_ : nullptr;
     p.cArgs = static_cast<UINT>(count_);
     return p;
   }
@@ -84,16 +86,22 @@ class ArgumentBlock {
   // the other slots are cleared all the same.
   bool clear() {
     bool faulted = false;
-    for (jsize i = 0; i < allocated(); ++i) ov_clear_variant(&slots_.get()[i], false, &faulted);
+    for (jsize i = 0; i < allocated(); ++i) ov_clear_variant(&slots_[i], false, &faulted);
     return !faulted;
   }
 
  private:
+  static constexpr jsize kInlineSlots = 8;
+
   jsize allocated() const { return slots_ != nullptr ? count_ : 0; }
 
   jsize count_;
-  OvMallocPtr<VARIANT> slots_;
+  VARIANT inline_[kInlineSlots];
+  OvMallocPtr<VARIANT> heap_;
+  VARIANT* slots_;
 };
+
+constexpr jsize kKeptArgumentReferences = 8;
 
 DISPID dispid_of(jlong dispid) {
   return static_cast<DISPID>(static_cast<std::int32_t>(dispid));
@@ -172,11 +180,17 @@ jobject invoke(JNIEnv* env, jobject receiver, jlong dispatch, jlong dispid, jint
     ov_throw_java_lang(env, "OutOfMemoryError", "no memory for the call's arguments");
     return nullptr;
   }
+  // The references of a few arguments stay until the native returns (well
+  // inside the 16 local references the VM guarantees); more are deleted one
+  // by one.
+  const bool keep_references = count <= kKeptArgumentReferences;
   for (jsize i = 0; i < count; ++i) {
-    OvLocalRef<jobject> arg(env, env->GetObjectArrayElement(args, i));
-    if (env->ExceptionCheck()) return nullptr;
+    // Inside the bounds the read cannot throw.
+    jobject arg = env->GetObjectArrayElement(args, i);
     // A null argument becomes VT_EMPTY.
-    if (!ov_java_to_variant(env, arg.get(), block.slot_for(i))) return nullptr;
+    const int converted = ov_java_to_variant(env, arg, block.slot_for(i));
+    if (!keep_references && arg != nullptr) env->DeleteLocalRef(arg);
+    if (!converted) return nullptr;
   }
   DISPPARAMS params = block.params();
   VARIANT result;
@@ -209,8 +223,11 @@ jobject invoke(JNIEnv* env, jobject receiver, jlong dispatch, jlong dispid, jint
   }
   jobject value = ov_variant_to_java(env, receiver, &result);
   // An interface result now belongs to its wrapper, unless making the
-  // wrapper failed: then nobody took the reference over.
-  const bool converted = env->ExceptionCheck() == JNI_FALSE;
+  // wrapper failed: then nobody took the reference over. A conversion gives
+  // a value only when it succeeded, and an empty result converts to null
+  // without fail; only the other nulls need asking.
+  const bool converted = value != nullptr || result.vt == VT_EMPTY || result.vt == VT_NULL ||
+                         env->ExceptionCheck() == JNI_FALSE;
   bool faulted = false;
   ov_clear_variant(&result, !converted, &faulted);
   if (converted && faulted) {

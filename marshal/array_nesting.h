@@ -20,7 +20,19 @@
 
 #include <jni.h>
 
+#include "platform/com_platform.h"
+
 constexpr int kOvMaxArrayNesting = 255;
+
+// The class of the arrays found among one array's elements and what such an
+// array converts to, kept while that array is converted: the sub-arrays of
+// one class (the rows of an int[][], say) are classified once, not each by
+// its own calls into Java.
+struct OvArrayElementClass {
+  jclass array_class = nullptr;  // a global reference; null until an array element is met
+  VARTYPE element_type = 0;
+  bool primitive = false;
+};
 
 // One Java array on its way to a SAFEARRAY, linked to the arrays that contain
 // it; lives on the stack of the conversion of its level.
@@ -28,4 +40,6 @@ struct OvJavaArrayPath {
   jobject array;
   const OvJavaArrayPath* outer;  // null for the outermost array
   int depth;                     // 1 for the outermost array
+  // What this array's array elements were classified as, or null.
+  OvArrayElementClass* element_arrays = nullptr;
 };

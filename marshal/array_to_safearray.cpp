@@ -263,6 +263,50 @@ int copy_bulk(JNIEnv* env, ArrayT array, SAFEARRAY* psa,
   }
 }
 
+// The element class memo of one array's conversion; its global reference
+// goes with the conversion.
+class ElementArrayClass {
+ public:
+  explicit ElementArrayClass(JNIEnv* env) : env_(env) {}
+  ~ElementArrayClass() {
+    if (memo_.array_class != nullptr) env_->DeleteGlobalRef(memo_.array_class);
+  }
+  ElementArrayClass(const ElementArrayClass&) = delete;
+  ElementArrayClass& operator=(const ElementArrayClass&) = delete;
+
+  OvArrayElementClass* get() { return &memo_; }
+
+ private:
+  JNIEnv* env_;
+  OvArrayElementClass memo_;
+};
+
+// The element type of an array of array_class and whether its component is
+// primitive; false with a Java exception pending.
+bool classify(JNIEnv* env, jclass array_class, VARTYPE* element_type, bool* primitive) {
+  OvLocalRef<jclass> component(
+      env, static_cast<jclass>(env->CallObjectMethod(array_class, ov_cache.getComponentType)));
+  if (env->ExceptionCheck()) return false;
+  *element_type = ov_array_element_vartype(env, component.get());
+  if (*element_type == 0) return false;
+  *primitive = env->CallBooleanMethod(component.get(), ov_cache.isPrimitive);
+  return !env->ExceptionCheck();
+}
+
+int make_array_variant(JNIEnv* env, jobject array, VARIANT* variant, const OvJavaArrayPath* outer,
+                       const OvArrayElementClass* classified);
+
+// An element that is an array of the class its array's earlier array
+// elements had: converted without asking the class table and Java again.
+// Null when element is anything else.
+const OvArrayElementClass* same_class_array(JNIEnv* env, jobject element,
+                                            const OvJavaArrayPath& path) {
+  const OvArrayElementClass* memo = path.element_arrays;
+  if (memo == nullptr || memo->array_class == nullptr) return nullptr;
+  OvLocalRef<jclass> element_class(env, env->GetObjectClass(element));
+  return env->IsSameObject(element_class.get(), memo->array_class) ? memo : nullptr;
+}
+
 }  // namespace
 
 int ov_copy_primitive_array(JNIEnv* env, jbooleanArray array, SAFEARRAY* psa) {
@@ -321,7 +365,12 @@ int ov_put_array_elements(JNIEnv* env, jobjectArray array, const SAFEARRAYBOUND&
     if (!element) continue;
     VARIANT temporary;
     VariantInit(&temporary);
-    if (!ov_java_to_variant(env, element.get(), &temporary, &path)) {
+    const OvArrayElementClass* classified = same_class_array(env, element.get(), path);
+    const int converted =
+        classified != nullptr
+            ? make_array_variant(env, element.get(), &temporary, &path, classified)
+            : ov_java_to_variant(env, element.get(), &temporary, &path);
+    if (!converted) {
       ov_clear_variant(&temporary, false);
       if (!env->ExceptionCheck())
         ov_throw_dispatch_exception(env, "Error on j2v-ing array element");
@@ -346,7 +395,18 @@ int ov_make_array_variant(JNIEnv* env, jobject array, VARIANT* variant) {
 
 int ov_make_array_variant(JNIEnv* env, jobject array, VARIANT* variant,
                           const OvJavaArrayPath* outer) {
-  const OvJavaArrayPath path{array, outer, outer != nullptr ? outer->depth + 1 : 1};
+  return make_array_variant(env, array, variant, outer, nullptr);
+}
+
+namespace {
+
+// classified: what array is known to convert to (an element of the class
+// its array's memo holds), or null to ask its class.
+int make_array_variant(JNIEnv* env, jobject array, VARIANT* variant, const OvJavaArrayPath* outer,
+                       const OvArrayElementClass* classified) {
+  ElementArrayClass element_arrays(env);
+  const OvJavaArrayPath path{array, outer, outer != nullptr ? outer->depth + 1 : 1,
+                             element_arrays.get()};
   for (const OvJavaArrayPath* level = outer; level != nullptr; level = level->outer) {
     if (env->IsSameObject(level->array, array)) {
       ov_throw_dispatch_exception(env, kContainsItself, path.depth);
@@ -361,15 +421,20 @@ int ov_make_array_variant(JNIEnv* env, jobject array, VARIANT* variant,
   if (!frame.ok()) return 0;
   VARTYPE element_type = 0;
   bool primitive = false;
-  {
+  if (classified != nullptr) {
+    element_type = classified->element_type;
+    primitive = classified->primitive;
+  } else {
     OvLocalRef<jclass> array_class(env, env->GetObjectClass(array));
-    OvLocalRef<jclass> component(env, static_cast<jclass>(env->CallObjectMethod(
-                                          array_class.get(), ov_cache.getComponentType)));
-    if (env->ExceptionCheck()) return 0;
-    element_type = ov_array_element_vartype(env, component.get());
-    if (element_type == 0) return 0;
-    primitive = env->CallBooleanMethod(component.get(), ov_cache.isPrimitive);
-    if (env->ExceptionCheck()) return 0;
+    if (!classify(env, array_class.get(), &element_type, &primitive)) return 0;
+    // The first array among the elements of the array outside names the
+    // class its other array elements are compared with.
+    OvArrayElementClass* memo = outer != nullptr ? outer->element_arrays : nullptr;
+    if (memo != nullptr && memo->array_class == nullptr) {
+      memo->array_class = static_cast<jclass>(env->NewGlobalRef(array_class.get()));
+      memo->element_type = element_type;
+      memo->primitive = primitive;
+    }
   }
 
   SAFEARRAYBOUND bound;
@@ -404,3 +469,5 @@ int ov_make_array_variant(JNIEnv* env, jobject array, VARIANT* variant,
   variant->parray = psa.release();
   return 1;
 }
+
+}  // namespace

@@ -27,16 +27,19 @@ struct ClassRow {
   PayloadWriter write;
 };
 
+// The characters go straight from the string into the new BSTR (one region
+// read, no copy of the VM's own in between).
 int write_bstr(JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
-  OvStringChars chars(env, static_cast<jstring>(value));
-  if (!chars) return 0;  // OutOfMemoryError pending
+  const auto text = static_cast<jstring>(value);
+  const jsize length = env->GetStringLength(text);
   // A zero-length string still gets a (non-null) BSTR.
-  BSTR bstr = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(chars.get()),
-                                static_cast<UINT>(chars.length()));
+  BSTR bstr = SysAllocStringLen(nullptr, static_cast<UINT>(length));
   if (bstr == nullptr) {
     ov_throw_java_lang(env, "OutOfMemoryError", "no memory for a BSTR");
     return 0;
   }
+  static_assert(sizeof(OLECHAR) == sizeof(jchar), "UTF-16 both sides");
+  env->GetStringRegion(text, 0, length, reinterpret_cast<jchar*>(bstr));
   out->vt = vt;
   out->bstrVal = bstr;
   return 1;
@@ -47,13 +50,13 @@ int write_bstr(JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
 int write_interface(JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
   out->vt = vt;
   out->punkVal = ov_from_handle<IUnknown>(ov_get_resource_ptr(env, value));
-  return 1;
+  return env->ExceptionCheck() ? 0 : 1;
 }
 
 int write_cell(JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
   out->vt = vt;
   out->byref = ov_from_handle<void>(ov_get_resource_ptr(env, value));
-  return 1;
+  return env->ExceptionCheck() ? 0 : 1;
 }
 
 int write_date(JNIEnv* env, jobject value, VARTYPE, VARIANT* out) {
@@ -66,54 +69,93 @@ int write_missing(JNIEnv*, jobject, VARTYPE vt, VARIANT* out) {
   return 1;
 }
 
-// The first row whose class the value is an instance of decides; the order
-// matters (IDispatch before IUnknown, subclasses of Date count as Date).
+// The value of a box: its `value` field when the cache has it (a field read,
+// no call into Java, nothing to throw), otherwise its accessor.
+template <class T>
+struct BoxRead {
+  jfieldID OvClassCache::*field;
+  T (JNIEnv::*get_field)(jobject, jfieldID);
+  jmethodID OvClassCache::*accessor;
+  T (JNIEnv::*call)(jobject, jmethodID, ...);
+
+  // False when the accessor threw.
+  bool operator()(JNIEnv* env, jobject box, T* value) const {
+    if (jfieldID id = ov_cache.*field) {
+      *value = (env->*get_field)(box, id);
+      return true;
+    }
+    *value = (env->*call)(box, ov_cache.*accessor);
+    return !env->ExceptionCheck();
+  }
+};
+
+constexpr BoxRead<jboolean> kBooleanRead{&OvClassCache::booleanField, &JNIEnv::GetBooleanField,
+                                         &OvClassCache::booleanValue, &JNIEnv::CallBooleanMethod};
+constexpr BoxRead<jbyte> kByteRead{&OvClassCache::byteField, &JNIEnv::GetByteField,
+                                   &OvClassCache::byteValue, &JNIEnv::CallByteMethod};
+constexpr BoxRead<jshort> kShortRead{&OvClassCache::shortField, &JNIEnv::GetShortField,
+                                     &OvClassCache::shortValue, &JNIEnv::CallShortMethod};
+constexpr BoxRead<jint> kIntRead{&OvClassCache::integerField, &JNIEnv::GetIntField,
+                                 &OvClassCache::intValue, &JNIEnv::CallIntMethod};
+constexpr BoxRead<jlong> kLongRead{&OvClassCache::longField, &JNIEnv::GetLongField,
+                                   &OvClassCache::longValue, &JNIEnv::CallLongMethod};
+constexpr BoxRead<jfloat> kFloatRead{&OvClassCache::floatField, &JNIEnv::GetFloatField,
+                                     &OvClassCache::floatValue, &JNIEnv::CallFloatMethod};
+constexpr BoxRead<jdouble> kDoubleRead{&OvClassCache::doubleField, &JNIEnv::GetDoubleField,
+                                       &OvClassCache::doubleValue, &JNIEnv::CallDoubleMethod};
+
+// A class of each kind of object the table accepts matches one row only,
+// with two exceptions that decide the order: an object that is both an
+// IDispatch and an IUnknown becomes VT_DISPATCH, and a subclass of Date (or
+// any other class) that implements IDispatch or IUnknown becomes the
+// interface. The boxes, String, the Ref cells and Missing are final and
+// implement neither, so their rows may come anywhere; the common argument
+// types come first, since every row tried costs a JNI call. Arrays match
+// no row.
 constexpr ClassRow kClassRows[] = {
     {&OvClassCache::string, VT_BSTR, write_bstr},
-    {&OvClassCache::iDispatch, VT_DISPATCH, write_interface},
-    {&OvClassCache::iUnknown, VT_UNKNOWN, write_interface},
-    {&OvClassCache::booleanClass, VT_BOOL,
-     [](JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
-       out->vt = vt;
-       // true is stored as 1, not as VARIANT_TRUE.
-       out->boolVal = env->CallBooleanMethod(value, ov_cache.booleanValue) ? 1 : 0;
-       return 1;
-     }},
     {&OvClassCache::integerClass, VT_I4,
      [](JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
        out->vt = vt;
-       out->lVal = env->CallIntMethod(value, ov_cache.intValue);
-       return 1;
-     }},
-    {&OvClassCache::byteClass, VT_UI1,
-     [](JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
-       out->vt = vt;
-       out->bVal = static_cast<BYTE>(env->CallByteMethod(value, ov_cache.byteValue));
-       return 1;
-     }},
-    {&OvClassCache::shortClass, VT_I2,
-     [](JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
-       out->vt = vt;
-       out->iVal = env->CallShortMethod(value, ov_cache.shortValue);
-       return 1;
-     }},
-    {&OvClassCache::longClass, VT_I8,
-     [](JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
-       out->vt = vt;
-       out->llVal = env->CallLongMethod(value, ov_cache.longValue);
-       return 1;
+       return kIntRead(env, value, &out->lVal) ? 1 : 0;
      }},
     {&OvClassCache::doubleClass, VT_R8,
      [](JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
        out->vt = vt;
-       out->dblVal = env->CallDoubleMethod(value, ov_cache.doubleValue);
-       return 1;
+       return kDoubleRead(env, value, &out->dblVal) ? 1 : 0;
+     }},
+    {&OvClassCache::booleanClass, VT_BOOL,
+     [](JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
+       out->vt = vt;
+       jboolean b = JNI_FALSE;
+       const bool read = kBooleanRead(env, value, &b);
+       out->boolVal = b ? 1 : 0;  // true is stored as 1, not as VARIANT_TRUE
+       return read ? 1 : 0;
+     }},
+    {&OvClassCache::iDispatch, VT_DISPATCH, write_interface},
+    {&OvClassCache::iUnknown, VT_UNKNOWN, write_interface},
+    {&OvClassCache::longClass, VT_I8,
+     [](JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
+       out->vt = vt;
+       return kLongRead(env, value, &out->llVal) ? 1 : 0;
+     }},
+    {&OvClassCache::shortClass, VT_I2,
+     [](JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
+       out->vt = vt;
+       return kShortRead(env, value, &out->iVal) ? 1 : 0;
+     }},
+    {&OvClassCache::byteClass, VT_UI1,
+     [](JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
+       out->vt = vt;
+       jbyte b = 0;
+       const bool read = kByteRead(env, value, &b);
+       out->bVal = static_cast<BYTE>(b);  // the 8 bits: -1 is 255
+       return read ? 1 : 0;
      }},
     {&OvClassCache::floatClass, VT_R4,
      [](JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
        out->vt = vt;
-       out->fltVal = env->CallFloatMethod(value, ov_cache.floatValue);
-       return 1;
+       return kFloatRead(env, value, &out->fltVal) ? 1 : 0;
      }},
     {&OvClassCache::refString, VT_BYREF | VT_BSTR, write_cell},
     {&OvClassCache::refInt, VT_BYREF | VT_I4, write_cell},
@@ -150,6 +192,17 @@ int ov_java_to_variant(JNIEnv* env, jobject value, VARIANT* variant, const OvJav
     variant->vt = VT_EMPTY;
     return 1;
   }
+  for (const ClassRow& row : kClassRows) {
+    if (env->IsInstanceOf(value, ov_cache.*row.java_class)) {
+      const VARTYPE before = variant->vt;
+      if (row.write(env, value, row.vt, variant)) return 1;
+      variant->vt = before;  // the payload written, if any, owns nothing
+      return 0;
+    }
+  }
+  // No row holds for an array, so asking the class comes after the table:
+  // the answer is the same as asking first, without a call into Java for
+  // every other value.
   bool is_array = false;
   {
     OvLocalRef<jclass> value_class(env, env->GetObjectClass(value));
@@ -157,14 +210,6 @@ int ov_java_to_variant(JNIEnv* env, jobject value, VARIANT* variant, const OvJav
     if (env->ExceptionCheck()) return 0;
   }
   if (is_array) return ov_make_array_variant(env, value, variant, outer);
-  for (const ClassRow& row : kClassRows) {
-    if (env->IsInstanceOf(value, ov_cache.*row.java_class)) {
-      const VARTYPE before = variant->vt;
-      if (row.write(env, value, row.vt, variant) && !env->ExceptionCheck()) return 1;
-      variant->vt = before;  // the payload written, if any, owns nothing
-      return 0;
-    }
-  }
   return refuse_value(env, value, "%s is not yet supported.");
 }
 

@@ -24,11 +24,20 @@ constexpr UINT kOvMaxJavaArrayDimensions = 255;
 // wrappers already made are released through
 // ComService.internalReleaseIResources, with the failure held aside meanwhile.
 //
-// VARIANT elements are read where they lie, under the array's lock, and not
-// copied out: a nested array is converted in place, once, and an interface
+// The array stays locked for the whole conversion and its elements are read
+// where they lie: a row of numbers is stored into its Java array with one
+// region store (gathered into a buffer first when the row is strided, as the
+// rows of a multi-dimensional array are; the rows of a level are gathered
+// several at a time), strings are copied straight from the BSTRs, a nested
+// array in a VARIANT element is converted in place, once, and an interface
 // element gets an AddRef of its own (under the access-violation guard) for
-// the wrapper that takes it over. Each Java array level is built in a local
-// reference frame of its own.
+// the wrapper that takes it over. An array that cannot be locked is read
+// element by element with SafeArrayGetElement, with the same results. An
+// array whose element size or kind (FADF_BSTR, FADF_VARIANT, none for
+// numbers) is not that of the VARIANT's element type, or that has elements
+// but no data, is refused with a DispatchVariant2JavaException. The classes
+// of the nested levels are looked up once per conversion. Each Java array
+// level is built in a local reference frame of its own.
 jobject ov_safearray_to_java(JNIEnv* env, jobject receiver, const VARIANT* variant);
 // The same for an array that lies outer_levels Java array levels deep (in an
 // element of a VARIANT array). Refused with a DispatchVariant2JavaException,

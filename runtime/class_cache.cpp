@@ -18,12 +18,13 @@ namespace {
 // class of the most recent class row; a TYPE row reads the primitive class
 // of a wrapper class filled earlier.
 struct FillRow {
-  enum Kind { kClass, kMethod, kStaticMethod, kPrimitiveType } kind;
+  enum Kind { kClass, kMethod, kStaticMethod, kPrimitiveType, kOptionalField } kind;
   const char* name;
   const char* signature;
   jclass OvClassCache::*cls;
   jmethodID OvClassCache::*method;
   jclass OvClassCache::*wrapper;
+  jfieldID OvClassCache::*field = nullptr;
 };
 
 constexpr FillRow Class(jclass OvClassCache::*entry, const char* name) {
@@ -34,6 +35,11 @@ constexpr FillRow Method(jmethodID OvClassCache::*entry, const char* name, const
 }
 constexpr FillRow Static(jmethodID OvClassCache::*entry, const char* name, const char* sig) {
   return {FillRow::kStaticMethod, name, sig, nullptr, entry, nullptr};
+}
+// A field of the most recent class that the library can do without: when
+// the class has none of that name and type, the entry stays null.
+constexpr FillRow OptionalField(jfieldID OvClassCache::*entry, const char* name, const char* sig) {
+  return {FillRow::kOptionalField, name, sig, nullptr, nullptr, nullptr, entry};
 }
 constexpr FillRow TypeOf(jclass OvClassCache::*entry, jclass OvClassCache::*wrapper) {
   return {FillRow::kPrimitiveType, "TYPE", nullptr, entry, nullptr, wrapper};
@@ -79,24 +85,31 @@ constexpr FillRow kFill[] = {
     Class(&C::booleanClass, "java/lang/Boolean"),
     Method(&C::booleanValue, "booleanValue", "()Z"),
     Method(&C::booleanInit, "<init>", "(Z)V"),
+    OptionalField(&C::booleanField, "value", "Z"),
     Class(&C::byteClass, "java/lang/Byte"),
     Method(&C::byteValue, "byteValue", "()B"),
     Method(&C::byteInit, "<init>", "(B)V"),
+    OptionalField(&C::byteField, "value", "B"),
     Class(&C::shortClass, "java/lang/Short"),
     Method(&C::shortValue, "shortValue", "()S"),
     Method(&C::shortInit, "<init>", "(S)V"),
+    OptionalField(&C::shortField, "value", "S"),
     Class(&C::integerClass, "java/lang/Integer"),
     Method(&C::intValue, "intValue", "()I"),
     Method(&C::integerInit, "<init>", "(I)V"),
+    OptionalField(&C::integerField, "value", "I"),
     Class(&C::longClass, "java/lang/Long"),
     Method(&C::longValue, "longValue", "()J"),
     Method(&C::longInit, "<init>", "(J)V"),
+    OptionalField(&C::longField, "value", "J"),
     Class(&C::floatClass, "java/lang/Float"),
     Method(&C::floatValue, "floatValue", "()F"),
     Method(&C::floatInit, "<init>", "(F)V"),
+    OptionalField(&C::floatField, "value", "F"),
     Class(&C::doubleClass, "java/lang/Double"),
     Method(&C::doubleValue, "doubleValue", "()D"),
     Method(&C::doubleInit, "<init>", "(D)V"),
+    OptionalField(&C::doubleField, "value", "D"),
     Class(&C::classClass, "java/lang/Class"),
     Method(&C::isPrimitive, "isPrimitive", "()Z"),
     Method(&C::isArray, "isArray", "()Z"),
@@ -176,6 +189,14 @@ bool fill_row(JNIEnv* env, const FillRow& row, jclass owner) {
                          : env->GetStaticMethodID(owner, row.name, row.signature);
       if (id == nullptr) return false;
       if (ov_cache.*row.method != id) ov_cache.*row.method = id;
+      return true;
+    }
+    case FillRow::kOptionalField: {
+      jfieldID id = env->GetFieldID(owner, row.name, row.signature);
+      // The NoSuchFieldError of a missing field is the lookup's own answer,
+      // not a failure of the fill.
+      if (id == nullptr) env->ExceptionClear();
+      if (ov_cache.*row.field != id) ov_cache.*row.field = id;
       return true;
     }
   }

@@ -62,6 +62,10 @@ struct OvClassCache {
   jmethodID floatValue, floatInit;
   jclass doubleClass;
   jmethodID doubleValue, doubleInit;
+  // The boxes' `value` fields, read without calling into Java (the box
+  // classes are final, so the field is what the accessor returns). Null when
+  // the running VM's class has no such field: the accessor is called then.
+  jfieldID booleanField, byteField, shortField, integerField, longField, floatField, doubleField;
   jclass classClass;
   jmethodID isPrimitive, isArray, getComponentType;
   jclass booleanType, byteType, shortType, intType, longType, floatType, doubleType;

@@ -1,9 +1,11 @@
 // Java value -> VARIANT (ov_java_to_variant, ov_clear_variant): one row per
 // class of the instance-of sequence, and the refusals.
 #include <functional>
+#include <iterator>
 #include <string>
 
 #include "marshal/java_to_variant.h"
+#include "runtime/class_cache.h"
 #include "tests/native/java_values.h"
 #include "tests/native/jvm_harness.h"
 
@@ -55,17 +57,34 @@ TEST_F(JavaToVariantTest, EachClassRowGivesItsTypeAndValue) {
       {"Missing", java_missing, VT_ERROR,
        [](const VARIANT& v) { EXPECT_EQ(v.scode, static_cast<SCODE>(0x80020004)); }},
   };
-  for (const ScalarCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    jobject value = c.make(env);
-    VARIANT v;
-    VariantInit(&v);
-    ASSERT_EQ(ov_java_to_variant(env, value, &v), 1) << ov_test_take_exception(env);
-    EXPECT_EQ(v.vt, c.vt);
-    c.check(v);
-    ov_clear_variant(&v, true);
-    EXPECT_EQ(v.vt, VT_EMPTY);
+  // The boxes are read from their value fields; without those (a VM whose
+  // classes lack them) through their accessors, with the same results.
+  jfieldID OvClassCache::*const box_fields[] = {
+      &OvClassCache::booleanField, &OvClassCache::byteField, &OvClassCache::shortField,
+      &OvClassCache::integerField, &OvClassCache::longField, &OvClassCache::floatField,
+      &OvClassCache::doubleField};
+  jfieldID saved[std::size(box_fields)];
+  for (std::size_t i = 0; i < std::size(box_fields); ++i) {
+    saved[i] = ov_cache.*box_fields[i];
+    ASSERT_NE(saved[i], nullptr) << "this VM's box classes have their value fields";
   }
+  for (const bool fields : {true, false}) {
+    for (std::size_t i = 0; i < std::size(box_fields); ++i) {
+      ov_cache.*box_fields[i] = fields ? saved[i] : nullptr;
+    }
+    for (const ScalarCase& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (fields ? "" : ", through the accessors"));
+      jobject value = c.make(env);
+      VARIANT v;
+      VariantInit(&v);
+      EXPECT_EQ(ov_java_to_variant(env, value, &v), 1) << ov_test_take_exception(env);
+      EXPECT_EQ(v.vt, c.vt);
+      c.check(v);
+      ov_clear_variant(&v, true);
+      EXPECT_EQ(v.vt, VT_EMPTY);
+    }
+  }
+  for (std::size_t i = 0; i < std::size(box_fields); ++i) ov_cache.*box_fields[i] = saved[i];
 }
 
 TEST_F(JavaToVariantTest, RefCellsBecomeByReferenceVariantsOnTheirCells) {

@@ -5,8 +5,8 @@ import com.qel.vandrel.com.win32.ComService;
 import com.qel.vandrel.com.win32.DispatchException;
 import com.qel.vandrel.com.win32.IDispatch;
 import com.qel.vandrel.com.win32.IUnknown;
-import java.util.HashMap;
 import java.util.Map;
+import java.util.concurrent.ConcurrentHashMap;
 
 /**
  * The wrapper of an {@code IDispatch} pointer; owns exactly one reference.
@@ -18,8 +18,10 @@ import java.util.Map;
 public class IDispatchImpl extends IUnknownImpl implements IDispatch {
   private static final Object[] NO_ARGS = {};
 
-  private final Map<String, Long> dispIds = new HashMap<>();
-  private int lcid = LOCALE_USER_DEFAULT;
+  // Read by every call by name without a lock; cleared by setLocale.
+  private final Map<String, Long> dispIds = new ConcurrentHashMap<>();
+  // Written under the wrapper's lock together with the name cache; read by every call without it.
+  private volatile int lcid = LOCALE_USER_DEFAULT;
 
   /**
    * Wraps an {@code IDispatch} pointer and takes over the reference the caller holds (no {@code
@@ -176,7 +178,7 @@ public class IDispatchImpl extends IUnknownImpl implements IDispatch {
   }
 
   @Override
-  public synchronized int getLocale() {
+  public int getLocale() {
     return lcid;
   }
 
@@ -193,20 +195,16 @@ public class IDispatchImpl extends IUnknownImpl implements IDispatch {
     if (name == null) {
       throw new NullPointerException("A member name must not be null");
     }
-    synchronized (this) {
-      Long cached = dispIds.get(name);
-      if (cached != null) {
-        return cached;
-      }
+    Long cached = dispIds.get(name);
+    if (cached != null) {
+      return cached;
     }
     long[] ids = getIDsOfNames(name);
     if (ids == null || ids.length == 0) {
       // The code of the failed lookup (DISP_E_UNKNOWNNAME for a name the object lacks).
       throw new DispatchException("Unknown name: " + name, ComService.lastResult());
     }
-    synchronized (this) {
-      dispIds.put(name, ids[0]);
-    }
+    dispIds.put(name, ids[0]);
     return ids[0];
   }
 
