@@ -117,7 +117,10 @@ constexpr ClassRow kClassRows[] = {
     {&OvClassCache::integerClass, VT_I4,
      [](JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
        out->vt = vt;
-       return kIntRead(env, value, &out->lVal) ? 1 : 0;
+       jint i = 0;  // LONG is `long` on Windows, a distinct type from jint
+       const bool read = kIntRead(env, value, &i);
+       out->lVal = i;
+       return read ? 1 : 0;
      }},
     {&OvClassCache::doubleClass, VT_R8,
      [](JNIEnv* env, jobject value, VARTYPE vt, VARIANT* out) {
