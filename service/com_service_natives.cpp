@@ -183,6 +183,19 @@ Java_com_qel_vandrel_com_win32_ComService__1releaseVariantLater(JNIEnv* env, jcl
 }
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1releaseVariantLater, 16);
 
+// The library's own: the VARTYPE of a variant block the library made for a
+// DispatchVariant2JavaException, read once as the exception is built (while
+// the block is its own and alive), so that Java can print the type by name.
+// -1 for no block. Touches neither COM nor the cache.
+extern "C" JNIEXPORT jint JNICALL
+Java_com_qel_vandrel_com_win32_ComService__1variantType(JNIEnv* env, jclass, jlong handle) {
+  return ov_jni_entry(env, kOvNeedsNothing, [&] {
+    const VARIANT* block = ov_from_handle<VARIANT>(handle);
+    return block == nullptr ? jint{-1} : static_cast<jint>(block->vt);
+  });
+}
+OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_ComService__1variantType, 16);
+
 // The library's own: the HRESULT of the calling thread's last creation or
 // name lookup (runtime/last_result.h). Touches neither COM nor the cache.
 extern "C" JNIEXPORT jint JNICALL

@@ -48,30 +48,42 @@ class AutomationResultTest extends AutomationFixture {
     assertEquals(expected, result); // equals() of the boxes also compares their classes
   }
 
+  // The member, its arguments, the library's message and the refused variant's type by name.
   static Stream<Arguments> refusedResults() {
     return Stream.of(
-        Arguments.of("ReturnType", new Object[] {VT_CY}, "VT_CY is not yet supported."),
-        Arguments.of("ReturnType", new Object[] {VT_DECIMAL}, "Unexpected variant type:e."),
-        Arguments.of("ReturnType", new Object[] {VT_UI8}, "Unexpected variant type:15."),
-        Arguments.of(
-            "ReturnType", new Object[] {VT_BYREF | VT_I4}, "VT_BYREF is not yet supported."),
-        Arguments.of(
-            "ReturnType", new Object[] {VT_BYREF | VT_VARIANT}, "VT_BYREF is not yet supported."),
-        Arguments.of("MakeArray", new Object[] {VT_UI1, 0, 3}, "Not supported VT_ARRAY type."),
-        Arguments.of("MakeArray", new Object[] {VT_BOOL, 0, 3}, "Not supported VT_ARRAY type."),
-        Arguments.of("MakeArray", new Object[] {VT_DISPATCH, 0, 2}, "Not supported VT_ARRAY type."),
-        Arguments.of("Echo", new Object[] {new byte[] {1, -1}}, "Not supported VT_ARRAY type."),
-        Arguments.of("Echo", new Object[] {new boolean[] {true}}, "Not supported VT_ARRAY type."));
+        Arguments.of("ReturnType", new Object[] {VT_CY}, "VT_CY is not yet supported.",
+            "VT_CY (0x6)"),
+        Arguments.of("ReturnType", new Object[] {VT_DECIMAL}, "Unexpected variant type:e.",
+            "VT_DECIMAL (0xE)"),
+        Arguments.of("ReturnType", new Object[] {VT_UI8}, "Unexpected variant type:15.",
+            "VT_UI8 (0x15)"),
+        Arguments.of("ReturnType", new Object[] {VT_BYREF | VT_I4},
+            "VT_BYREF is not yet supported.", "VT_BYREF | VT_I4 (0x4003)"),
+        Arguments.of("ReturnType", new Object[] {VT_BYREF | VT_VARIANT},
+            "VT_BYREF is not yet supported.", "VT_BYREF | VT_VARIANT (0x400C)"),
+        Arguments.of("MakeArray", new Object[] {VT_UI1, 0, 3}, "Not supported VT_ARRAY type.",
+            "VT_ARRAY | VT_UI1 (0x2011)"),
+        Arguments.of("MakeArray", new Object[] {VT_BOOL, 0, 3}, "Not supported VT_ARRAY type.",
+            "VT_ARRAY | VT_BOOL (0x200B)"),
+        Arguments.of("MakeArray", new Object[] {VT_DISPATCH, 0, 2},
+            "Not supported VT_ARRAY type.", "VT_ARRAY | VT_DISPATCH (0x2009)"),
+        Arguments.of("Echo", new Object[] {new byte[] {1, -1}}, "Not supported VT_ARRAY type.",
+            "VT_ARRAY | VT_UI1 (0x2011)"),
+        Arguments.of("Echo", new Object[] {new boolean[] {true}}, "Not supported VT_ARRAY type.",
+            "VT_ARRAY | VT_BOOL (0x200B)"));
   }
 
   @ParameterizedTest(name = "{0}{1} -> {2}")
   @MethodSource("refusedResults")
   void refusedResultsCarryTheVariantUntilItIsReleased(
-      String member, Object[] args, String message) {
+      String member, Object[] args, String message, String typeName) {
     int arrays = TestServer.liveSafeArrays();
     DispatchVariant2JavaException e =
         assertThrows(DispatchVariant2JavaException.class, () -> automation.invoke(member, args));
     assertEquals(message, e.getMessage());
+    assertEquals(typeName, VarType.name(e.getVarType()));
+    assertEquals(member + ": " + message + " (the variant holds " + typeName + ")",
+        e.getLocalizedMessage());
     assertNotEquals(0, e.getVariantHandle());
     if (message.startsWith("Not supported")) {
       assertEquals(arrays + 1, TestServer.liveSafeArrays(), "the exception holds the array");
@@ -80,6 +92,7 @@ class AutomationResultTest extends AutomationFixture {
     assertEquals(0, e.getVariantHandle());
     e.releaseVariant(); // a second release does nothing
     assertEquals(arrays, TestServer.liveSafeArrays());
+    assertEquals(typeName, VarType.name(e.getVarType()), "the type outlives the variant");
     // The fixture checks that no BSTR, SAFEARRAY or Counter outlives the test.
   }
 

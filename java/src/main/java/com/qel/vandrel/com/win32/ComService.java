@@ -350,6 +350,9 @@ public final class ComService {
   // calls COM; callable from any thread (the safety net of DispatchVariant2JavaException).
   static native void _releaseVariantLater(long variantHandle);
 
+  // The library's own: the VARTYPE of a variant block the library made, -1 for 0.
+  static native int _variantType(long variantHandle);
+
   // The library's own: the HRESULT behind the thread's last null creation or name lookup.
   static native int _lastResult();
 

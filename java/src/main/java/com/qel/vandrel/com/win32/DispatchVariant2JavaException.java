@@ -13,6 +13,11 @@ import com.qel.vandrel.com.win32.impl.NativeHandleCleaner;
  * for release, and the next native call of the library that calls COM, on any thread with COM
  * initialised, releases it (COM objects inside must be released on such a thread, not on the
  * collector's).
+ *
+ * <p>{@link #getVarType()} tells the type of the refused variant, and {@link
+ * #getLocalizedMessage()} (so a stack trace) prints it by name after the library's message, as in
+ * {@code Echo: Unexpected variant type:e. (the variant holds VT_DECIMAL (0xE))}; {@link
+ * #getMessage()} keeps the library's text alone.
  */
 public class DispatchVariant2JavaException extends DispatchException {
   private static final long serialVersionUID = 1L;
@@ -41,6 +46,8 @@ public class DispatchVariant2JavaException extends DispatchException {
   // Null when there is no variant, or after serialization.
   private final transient NativeHandleCleaner.Handle variant;
   private final transient VariantRelease release;
+  /** The refused variant's VARTYPE, -1 when there is no variant. */
+  private final int varType;
 
   /**
    * Creates the exception; it takes over the native variant. Made by the native library only (the
@@ -50,17 +57,27 @@ public class DispatchVariant2JavaException extends DispatchException {
    * @param variantHandle the address of the native variant holding the result, or 0
    */
   DispatchVariant2JavaException(String message, long variantHandle) {
-    this(message, variantHandle, NATIVE_RELEASE, NativeHandleCleaner.shared());
+    this(
+        message,
+        variantHandle,
+        NATIVE_RELEASE,
+        NativeHandleCleaner.shared(),
+        ComService._variantType(variantHandle));
   }
 
   /** For tests: releases through {@code release}; a leaked variant is never released. */
   DispatchVariant2JavaException(String message, long variantHandle, VariantRelease release) {
-    this(message, variantHandle, release, new NativeHandleCleaner());
+    this(message, variantHandle, release, new NativeHandleCleaner(), -1);
   }
 
   private DispatchVariant2JavaException(
-      String message, long variantHandle, VariantRelease release, NativeHandleCleaner net) {
+      String message,
+      long variantHandle,
+      VariantRelease release,
+      NativeHandleCleaner net,
+      int varType) {
     super(message);
+    this.varType = varType;
     this.variant = variantHandle == 0 ? null : net.register(this, variantHandle, QUEUED_RELEASE);
     this.release = release;
   }
@@ -73,6 +90,29 @@ public class DispatchVariant2JavaException extends DispatchException {
    */
   public long getVariantHandle() {
     return variant == null ? 0 : variant.peek();
+  }
+
+  /**
+   * Returns the {@code VARTYPE} of the variant that could not be converted, as it was when the
+   * exception was made (it stays readable after {@link #releaseVariant()}); {@link
+   * VarType#name(int)} gives its name.
+   *
+   * @return the type, or -1 when the exception carries no variant
+   */
+  public int getVarType() {
+    return varType;
+  }
+
+  /**
+   * Returns the message of {@link ComException#getLocalizedMessage()} followed by the variant's
+   * type by name, when there is a variant.
+   *
+   * @return the message a reader of a log or stack trace is shown
+   */
+  @Override
+  public String getLocalizedMessage() {
+    String text = super.getLocalizedMessage();
+    return varType < 0 ? text : text + " (the variant holds " + VarType.name(varType) + ")";
   }
 
   /**
