@@ -130,6 +130,27 @@ JNIEXPORT jint JNICALL Java_com_qel_vandrel_bench_Floors_directChoose(JNIEnv* en
   return failures;
 }
 
+// Calls target.event(1, null) count times from native code, as a source's
+// Invoke would reach a Java handler with nothing to convert; returns the
+// number of calls that threw.
+JNIEXPORT jint JNICALL Java_com_qel_vandrel_bench_Floors_upcalls(JNIEnv* env, jclass,
+                                                                 jobject target, jint count) {
+  jclass type = env->GetObjectClass(target);
+  jmethodID event = env->GetMethodID(type, "event", "(I[Ljava/lang/Object;)Ljava/lang/Object;");
+  env->DeleteLocalRef(type);
+  if (event == nullptr) return count;  // NoSuchMethodError is pending
+  jint failures = 0;
+  for (jint n = 0; n < count; ++n) {
+    jobject result = env->CallObjectMethod(target, event, jint{1}, nullptr);
+    if (env->ExceptionCheck()) {
+      env->ExceptionClear();
+      ++failures;
+    }
+    if (result != nullptr) env->DeleteLocalRef(result);
+  }
+  return failures;
+}
+
 // Copies `bytes` (at most 8 MB) between two buffers, count times; false when
 // the buffers could not be allocated or bytes is too large.
 JNIEXPORT jboolean JNICALL Java_com_qel_vandrel_bench_Floors_copyBytes(JNIEnv*, jclass, jint bytes,

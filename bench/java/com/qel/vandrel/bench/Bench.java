@@ -1,6 +1,8 @@
 package com.qel.vandrel.bench;
 
 import com.qel.vandrel.com.win32.ComService;
+import com.qel.vandrel.com.win32.Guid;
+import com.qel.vandrel.com.win32.Handler;
 import com.qel.vandrel.com.win32.IDispatch;
 import com.qel.vandrel.com.win32.impl.IUnknownImpl;
 import com.qel.vandrel.testserver.TestServer;
@@ -29,6 +31,7 @@ public final class Bench {
   private static final Object[] NO_ARGS = {};
   private static final int VECTOR_BYTES = TestServer.BENCH_VECTOR_LENGTH * 8;
   private static final String TEXT = "benchmark";
+  private static final int EVENTS_PER_CALL = 200_000;
 
   /** One operation batch; returns nanoseconds per operation. */
   interface Batch {
@@ -65,19 +68,22 @@ public final class Bench {
   }
 
   private final IDispatch bench;
+  private final IDispatch source;
   private final long ptr;
   private final Floors floors = new Floors();
   private final double[] doubles = new double[TestServer.BENCH_VECTOR_LENGTH];
   private Object sink;
 
-  private Bench(IDispatch bench) {
+  private Bench(IDispatch bench, IDispatch source) {
     this.bench = bench;
+    this.source = source;
     this.ptr = ((IUnknownImpl) bench).getPtr();
     for (int i = 0; i < doubles.length; i++) {
       doubles[i] = i + 1;
     }
   }
 
+  @SuppressWarnings("try") // the connection is only held open while the rows run
   public static void main(String[] args) throws IOException {
     int rounds = Integer.getInteger("bench.rounds", 7);
     int warmup = Integer.getInteger("bench.warmup", 2);
@@ -87,9 +93,12 @@ public final class Bench {
       TestServer.register();
       try {
         IDispatch bench = ComService.createDispatch(TestServer.CLSID_BENCH);
-        try {
-          new Bench(bench).run(rounds, warmup, loop);
+        IDispatch source = ComService.createDispatch(TestServer.CLSID_EVENT_SOURCE);
+        try (Handler handler = Handler.listening((dispId, arguments) -> null);
+            Handler.Connection connection = handler.connect(source, Guid.parse(TestServer.EVENTS_IID))) {
+          new Bench(bench, source).run(rounds, warmup, loop);
         } finally {
+          source.close();
           bench.close();
         }
       } finally {
@@ -230,8 +239,22 @@ public final class Bench {
             copy8,
             "direct Invoke (server's copy)",
             timed(10, n -> check(Floors.directInvoke(ptr, TestServer.DISPID_BENCH_MATRIX, n)))));
-    // EVENTS: one event from the source's Invoke to the Java handler and back, against an empty
-    // JNI up-call from native code (target <= 3). Added here once the bridge has events.
+    // FireMany(n) fires n events without arguments from inside one Invoke; the connected
+    // handler returns null. The call's own cost is spread over the n events.
+    Floors.Callee callee = new Floors.Callee();
+    rows.add(
+        new Row(
+            "one event from Invoke to the Java handler",
+            "<= 3",
+            timed(
+                EVENTS_PER_CALL,
+                n -> {
+                  Object fired = source.invoke("FireMany", n);
+                  require(Integer.valueOf(0).equals(fired), "FireMany fires every event");
+                }),
+            timed(EVENTS_PER_CALL, n -> check(Floors.upcalls(callee, n))),
+            null,
+            null));
     return rows;
   }
 
@@ -314,11 +337,6 @@ public final class Bench {
             ns(x[1]));
       }
     }
-    System.out.printf(
-        Locale.ROOT,
-        "%-44s %23s%n",
-        "one event to Java and back",
-        "not measured: no events yet (floor: an empty JNI up-call, target <= 3)");
     System.out.println();
   }
 

@@ -24,6 +24,16 @@ final class Floors {
    */
   static native int directChoose(long dispatch, int i, String s, double d, int count);
 
+  /** What {@link #upcalls} calls: an empty handler method. */
+  static final class Callee {
+    Object event(int dispId, Object[] args) {
+      return null;
+    }
+  }
+
+  /** Calls target.event(1, null) count times from native code; returns the calls that threw. */
+  static native int upcalls(Callee target, int count);
+
   /** Copies bytes (at most COPY_LIMIT) between two buffers count times. */
   static native boolean copyBytes(int bytes, int count);
 
