@@ -506,7 +506,7 @@ TEST_F(ArrayMarshalTest, DimensionCountsAtAndBeyondTheJavaLimit) {
       jthrowable thrown = env->ExceptionOccurred();
       ASSERT_NE(thrown, nullptr);
       env->ExceptionClear();
-      EXPECT_EQ(java_to_string(env, thrown),
+      EXPECT_EQ(ov_test_describe_throwable(env, thrown),
                 "com.qel.vandrel.com.win32.DispatchVariant2JavaException: A SAFEARRAY of 256 "
                 "dimensions has no Java array type (at most 255).");
       EXPECT_EQ(oleport_live_safearray_count(), arrays_with_ours + 1) << "an owned copy";
@@ -524,7 +524,7 @@ TEST_F(ArrayMarshalTest, UnsupportedElementTypes) {
   ASSERT_NE(thrown, nullptr);
   env->ExceptionClear();
   EXPECT_EQ(
-      java_to_string(env, thrown),
+      ov_test_describe_throwable(env, thrown),
       "com.qel.vandrel.com.win32.DispatchVariant2JavaException: Not supported VT_ARRAY type.");
   java_release_variant(env, thrown);
   ov_clear_variant(&one, false);
@@ -571,7 +571,7 @@ TEST_F(ArrayMarshalTest, InterfaceElementsAndAFailureHalfWay) {
   jthrowable thrown = env->ExceptionOccurred();
   ASSERT_NE(thrown, nullptr);
   env->ExceptionClear();
-  EXPECT_EQ(java_to_string(env, thrown),
+  EXPECT_EQ(ov_test_describe_throwable(env, thrown),
             "com.qel.vandrel.com.win32.DispatchVariant2JavaException: VT_CY is not yet supported.");
   java_release_variant(env, thrown);
   EXPECT_EQ(sample_ref_count(counter), 2u) << "the wrapper made on the way was closed";

@@ -216,7 +216,7 @@ TEST_F(DispatchNativesTest, RefusedResultsCarryTheirVariant) {
   jthrowable thrown = env->ExceptionOccurred();
   ASSERT_NE(thrown, nullptr);
   env->ExceptionClear();
-  EXPECT_EQ(java_to_string(env, thrown),
+  EXPECT_EQ(ov_test_describe_throwable(env, thrown),
             "com.qel.vandrel.com.win32.DispatchVariant2JavaException: VT_BYREF is not yet "
             "supported.");
   EXPECT_EQ(ov_from_handle<VARIANT>(java_variant_handle(env, thrown))->vt, VT_I4 | VT_BYREF);

@@ -98,6 +98,10 @@ std::string describe(JNIEnv* env, jthrowable t, bool with_class) {
 
 }  // namespace
 
+std::string ov_test_describe_throwable(JNIEnv* env, jthrowable thrown) {
+  return describe(env, thrown, true);
+}
+
 std::string ov_test_take_exception(JNIEnv* env) {
   jthrowable t = env->ExceptionOccurred();
   if (t == nullptr) return "";

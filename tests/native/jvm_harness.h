@@ -20,6 +20,9 @@ jclass ov_test_find_class(JNIEnv* env, const char* name);
 
 // The pending exception's class name and message ("" when none), clearing it.
 std::string ov_test_take_exception(JNIEnv* env);
+// "<class name>: <getMessage()>" of a throwable already taken, as
+// ov_test_take_exception describes it (getLocalizedMessage may add more).
+std::string ov_test_describe_throwable(JNIEnv* env, jthrowable thrown);
 // Like ov_test_take_exception, message only.
 std::string ov_test_take_exception_message(JNIEnv* env);
 

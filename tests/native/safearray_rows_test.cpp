@@ -259,7 +259,7 @@ TEST_F(SafeArrayRowsTest, ElementTypesWithoutARowStayRefused) {
     EXPECT_EQ(ov_variant_to_java(env, nullptr, &v), nullptr);
     jthrowable thrown = env->ExceptionOccurred();
     env->ExceptionClear();
-    EXPECT_EQ(thrown != nullptr ? java_to_string(env, thrown) : "", c.exception);
+    EXPECT_EQ(thrown != nullptr ? ov_test_describe_throwable(env, thrown) : "", c.exception);
     if (thrown != nullptr) java_release_variant(env, thrown);
     ov_clear_variant(&v, false);
   }
