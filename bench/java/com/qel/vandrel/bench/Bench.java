@@ -94,8 +94,9 @@ public final class Bench {
       try {
         IDispatch bench = ComService.createDispatch(TestServer.CLSID_BENCH);
         IDispatch source = ComService.createDispatch(TestServer.CLSID_EVENT_SOURCE);
+        Guid events = Guid.parse(TestServer.EVENTS_IID);
         try (Handler handler = Handler.listening((dispId, arguments) -> null);
-            Handler.Connection connection = handler.connect(source, Guid.parse(TestServer.EVENTS_IID))) {
+            Handler.Connection connection = handler.connect(source, events)) {
           new Bench(bench, source).run(rounds, warmup, loop);
         } finally {
           source.close();

@@ -1,5 +1,7 @@
 package com.qel.vandrel.com.win32;
 
+import java.util.Locale;
+
 /**
  * The names of {@code VARIANT} types, as the messages of this package print them: the type's
  * name, then its value in hexadecimal, as in {@code VT_DECIMAL (0xE)} or {@code VT_ARRAY | VT_I4
@@ -21,8 +23,7 @@ public final class VarType {
     "VT_BLOB_OBJECT", "VT_CF", "VT_CLSID", "VT_VERSIONED_STREAM"
   };
 
-  // The flag bits, in the order the names are printed.
-  private static final int[] FLAGS = {0x1000, 0x2000, 0x4000, 0x8000};
+  // The flag bits from 0x1000 up, in the order the names are printed.
   private static final String[] FLAG_NAMES = {"VT_VECTOR", "VT_ARRAY", "VT_BYREF", "VT_RESERVED"};
 
   private VarType() {}
@@ -37,13 +38,13 @@ public final class VarType {
    */
   public static String name(int vt) {
     vt &= 0xFFFF;
-    String hex = " (0x" + Integer.toHexString(vt).toUpperCase(java.util.Locale.ROOT) + ")";
+    String hex = " (0x" + Integer.toHexString(vt).toUpperCase(Locale.ROOT) + ")";
     if (vt == 0xFFFF) {
       return "VT_ILLEGAL" + hex;
     }
     StringBuilder name = new StringBuilder();
-    for (int i = 0; i < FLAGS.length; i++) {
-      if ((vt & FLAGS[i]) != 0) {
+    for (int i = 0; i < FLAG_NAMES.length; i++) {
+      if ((vt & (0x1000 << i)) != 0) {
         name.append(FLAG_NAMES[i]).append(" | ");
       }
     }
