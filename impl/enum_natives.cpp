@@ -19,6 +19,7 @@
 
 #include "platform/av_guard.h"
 #include "platform/com_platform.h"
+#include "impl/enumerator_calls.h"
 #include "platform/jni_export.h"
 #include "runtime/class_cache.h"
 #include "runtime/entry.h"
@@ -92,81 +93,24 @@ Java_com_qel_vandrel_com_win32_impl_IEnumUnknownImpl__1next(JNIEnv* env, jobject
 }
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IEnumUnknownImpl__1next, 20);
 
-namespace {
-
-// A negative count is refused without calling Skip.
-jboolean skip(JNIEnv* env, jlong handle, jint count) {
-  if (count < 0) return JNI_FALSE;
-  IEnumUnknown* enumerator = ov_from_handle<IEnumUnknown>(handle);
-  HRESULT hr = E_UNEXPECTED;
-  if (!ov_av_guarded([&] { hr = enumerator->Skip(static_cast<ULONG>(count)); })) {
-    ov_throw_com_exception(env, "Access violation in Skip");
-    return JNI_FALSE;
-  }
-  return hr == S_OK ? JNI_TRUE : JNI_FALSE;
-}
-
-}  // namespace
-
 extern "C" JNIEXPORT jboolean JNICALL Java_com_qel_vandrel_com_win32_impl_IEnumUnknownImpl__1skip(
     JNIEnv* env, jobject, jlong handle, jint count) {
   return ov_jni_entry(env, ov_calls_com_on(handle, kZeroEnumerator),
-                      [&] { return skip(env, handle, count); });
+                      [&] { return ov_enumerator_skip<IEnumUnknown>(env, handle, count); });
 }
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IEnumUnknownImpl__1skip, 20);
-
-namespace {
-
-jboolean reset(JNIEnv* env, jlong handle) {
-  IEnumUnknown* enumerator = ov_from_handle<IEnumUnknown>(handle);
-  HRESULT hr = E_UNEXPECTED;
-  if (!ov_av_guarded([&] { hr = enumerator->Reset(); })) {
-    ov_throw_com_exception(env, "Access violation in Reset");
-    return JNI_FALSE;
-  }
-  return hr == S_OK ? JNI_TRUE : JNI_FALSE;
-}
-
-}  // namespace
 
 extern "C" JNIEXPORT jboolean JNICALL
 Java_com_qel_vandrel_com_win32_impl_IEnumUnknownImpl__1reset(JNIEnv* env, jobject, jlong handle) {
   return ov_jni_entry(env, ov_calls_com_on(handle, kZeroEnumerator),
-                      [&] { return reset(env, handle); });
+                      [&] { return ov_enumerator_reset<IEnumUnknown>(env, handle); });
 }
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IEnumUnknownImpl__1reset, 16);
-
-namespace {
-
-// Wraps object for Java; when no wrapper could be made the reference is
-// released here.
-jobject wrap_or_release(JNIEnv* env, jobject self, IUnknown* object) {
-  jobject wrapper = ov_new_iunknown_object(env, self, object);
-  if (env->ExceptionCheck()) {
-    ov_guarded_release(object);
-    return nullptr;
-  }
-  return wrapper;
-}
-
-jobject clone(JNIEnv* env, jobject self, jlong handle) {
-  IEnumUnknown* enumerator = ov_from_handle<IEnumUnknown>(handle);
-  IEnumUnknown* copy = nullptr;
-  HRESULT hr = E_UNEXPECTED;
-  if (!ov_av_guarded([&] { hr = enumerator->Clone(&copy); })) {
-    ov_throw_com_exception(env, "Access violation in Clone");
-    return nullptr;
-  }
-  if (FAILED(hr)) return nullptr;           // a failed call's out-pointer is not trusted
-  return wrap_or_release(env, self, copy);  // the wrapper owns Clone's reference
-}
-
-}  // namespace
 
 extern "C" JNIEXPORT jobject JNICALL Java_com_qel_vandrel_com_win32_impl_IEnumUnknownImpl__1_1clone(
     JNIEnv* env, jobject self, jlong handle) {
   return ov_jni_entry(env, ov_calls_com_on(handle, kZeroEnumerator),
-                      [&] { return clone(env, self, handle); });
+                      [&] { return ov_enumerator_clone<IEnumUnknown>(env, self, handle); });
 }
 OV_JNI_EXPORT_STDCALL(Java_com_qel_vandrel_com_win32_impl_IEnumUnknownImpl__1_1clone, 16);
 

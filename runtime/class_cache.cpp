@@ -67,6 +67,8 @@ constexpr FillRow kFill[] = {
     Method(&C::newIDispatch, "newIDispatch", "(J)L" OV_PKG "IDispatch;"),
     Class(&C::iUnknown, OV_PKG "IUnknown"),
     Method(&C::newIUnknown, "newIUnknown", "(J)L" OV_PKG "IUnknown;"),
+    Class(&C::iUnknownImpl, OV_PKG "impl/IUnknownImpl"),
+    Method(&C::unknownImplNewIDispatch, "newIDispatch", "(J)L" OV_PKG "IDispatch;"),
     Class(&C::iOleContainer, OV_PKG "IOleContainer"),
     Class(&C::iEnumUnknown, OV_PKG "IEnumUnknown"),
     Class(&C::iResource, OV_PKG "IResource"),

@@ -38,6 +38,10 @@ struct OvClassCache {
   jmethodID newIDispatch;
   jclass iUnknown;
   jmethodID newIUnknown;
+  // The base class of the wrappers, whose newIDispatch makes the automation
+  // wrappers of a receiver that is no IDispatch (an enumerator's elements).
+  jclass iUnknownImpl;
+  jmethodID unknownImplNewIDispatch;
   jclass iOleContainer;
   jclass iEnumUnknown;
   jclass iResource;

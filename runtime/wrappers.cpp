@@ -43,13 +43,18 @@ std::atomic<jmethodID> ov_handler_new_iunknown_method{nullptr};
 
 namespace {
 
-// The factory method for receiver: the wrapper interface's own, or the
-// event handler's when the receiver is no wrapper (a Java Handler).
+// The factory method for receiver: the wrapper interface's own; for an
+// IDispatch made by a wrapper of another interface (an enumerator), the one
+// the wrappers' base class has; the event handler's when the receiver is no
+// wrapper (a Java Handler).
 jmethodID factory_of(JNIEnv* env, jobject receiver, jclass wrapper_class, jmethodID wrapper_method,
-                     const std::atomic<jmethodID>& handler_method) {
+                     jmethodID base_method, const std::atomic<jmethodID>& handler_method) {
+  if (env->IsInstanceOf(receiver, wrapper_class)) return wrapper_method;
+  if (base_method != nullptr && env->IsInstanceOf(receiver, ov_cache.iUnknownImpl)) {
+    return base_method;
+  }
   const jmethodID other = handler_method.load();
-  if (other == nullptr || env->IsInstanceOf(receiver, wrapper_class)) return wrapper_method;
-  return other;
+  return other != nullptr ? other : wrapper_method;
 }
 
 }  // namespace
@@ -57,10 +62,11 @@ jmethodID factory_of(JNIEnv* env, jobject receiver, jclass wrapper_class, jmetho
 jobject ov_new_idispatch_object(JNIEnv* env, jobject receiver, IDispatch* p) {
   if (p == nullptr) return nullptr;
   ov_release_queue_drain();
-  return env->CallObjectMethod(receiver,
-                               factory_of(env, receiver, ov_cache.iDispatch, ov_cache.newIDispatch,
-                                          ov_handler_new_idispatch_method),
-                               ov_to_handle(p));
+  return env->CallObjectMethod(
+      receiver,
+      factory_of(env, receiver, ov_cache.iDispatch, ov_cache.newIDispatch,
+                 ov_cache.unknownImplNewIDispatch, ov_handler_new_idispatch_method),
+      ov_to_handle(p));
 }
 
 jobject ov_new_iunknown_object(JNIEnv* env, jobject receiver, IUnknown* p) {
@@ -68,6 +74,6 @@ jobject ov_new_iunknown_object(JNIEnv* env, jobject receiver, IUnknown* p) {
   if (p == nullptr) return nullptr;
   return env->CallObjectMethod(receiver,
                                factory_of(env, receiver, ov_cache.iUnknown, ov_cache.newIUnknown,
-                                          ov_handler_new_iunknown_method),
+                                          nullptr, ov_handler_new_iunknown_method),
                                ov_to_handle(p));
 }

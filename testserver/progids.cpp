@@ -25,6 +25,7 @@ const SampleProgId kProgIds[] = {
     {&CLSID_SampleContainer, OLESTR("Ostrel.SampleContainer")},
     {&CLSID_SampleEmptyContainer, OLESTR("Ostrel.SampleEmptyContainer")},
     {&CLSID_SampleHostileEnumerator, OLESTR("Ostrel.SampleHostileEnumerator")},
+    {&CLSID_SampleCollection, OLESTR("Ostrel.SampleCollection")},
 };
 
 const OLECHAR kClasses[] = OLESTR("Software\\Classes\\");

@@ -8,6 +8,7 @@
 #include "testserver/bench_object.h"
 #include "testserver/event_source.h"
 #include "testserver/class_factory.h"
+#include "testserver/collection_object.h"
 #include "testserver/enum_objects.h"
 #include "testserver/faulty_calls.h"
 #include "testserver/faulty_release.h"
@@ -35,6 +36,7 @@ const CLSID CLSID_SampleEmptyContainer = {
     0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x22}};
 const CLSID CLSID_SampleHostileEnumerator = {
     0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x23}};
+const CLSID CLSID_SampleCollection = {0x5E1A0000, 0x0000, 0x4A11, {0x90, 0, 0, 0, 0, 0, 0, 0x24}};
 }
 
 namespace {
@@ -68,6 +70,8 @@ const ClassEntry kClasses[] = {
     {&CLSID_SampleEmptyContainer, sample_enum::create_empty_container, CLSCTX_INPROC_SERVER,
      REGCLS_MULTIPLEUSE},
     {&CLSID_SampleHostileEnumerator, sample_enum::create_hostile_enumerator, CLSCTX_INPROC_SERVER,
+     REGCLS_MULTIPLEUSE},
+    {&CLSID_SampleCollection, sample_collection_objects::create_collection, CLSCTX_INPROC_SERVER,
      REGCLS_MULTIPLEUSE},
 };
 constexpr size_t kClassCount = sizeof(kClasses) / sizeof(kClasses[0]);

@@ -53,6 +53,9 @@
 //                     Counters (one reference each, the caller's) and reports
 //                     celt + 1 fetched with S_OK; Skip and Reset S_OK; Clone
 //                     E_NOTIMPL.
+//   24 Collection     IDispatch over the members of namespace sample_collection
+//                     below: an automation collection whose _NewEnum hands out
+//                     an IEnumVARIANT.
 //
 // Every object counts its own references (AddRef/Release return the new
 // count). Objects handed out to callers - anything created through a class
@@ -87,6 +90,7 @@ OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleObjectEnumerator;
 OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleContainer;
 OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleEmptyContainer;
 OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleHostileEnumerator;
+OSTREL_TESTSERVER_API extern const CLSID CLSID_SampleCollection;
 }
 
 // Registers every class object on the calling thread (REGCLS_MULTIPLEUSE,
@@ -122,6 +126,37 @@ namespace sample_enum_objects {
 // Elements of an ObjectEnumerator.
 constexpr ULONG kElementCount = 3;
 }  // namespace sample_enum_objects
+
+// Collection members; DISPATCH_METHOD or DISPATCH_PROPERTYGET unless said.
+// Its elements, in order: VT_I4 42, VT_BSTR "two", VT_R8 2.5, VT_BOOL
+// VARIANT_TRUE, VT_DISPATCH a Counter the collection holds (a reference per
+// copy handed out), VT_EMPTY.
+namespace sample_collection {
+constexpr ULONG kElementCount = 6;
+// Count (get only): VT_I4 kElementCount.
+constexpr DISPID kCount = 1;
+// Item(index): a copy of element index (0-based); DISP_E_BADINDEX outside.
+constexpr DISPID kItem = 2;
+// _NewEnum: VT_UNKNOWN, a new IEnumVARIANT over copies of the elements. Next
+// gives S_FALSE for a short batch (celt > 1 needs pCeltFetched); Skip past
+// the end S_FALSE (the position at the end); Reset S_OK; Clone a new
+// enumerator at the same position.
+constexpr DISPID kNewEnum = DISPID_NEWENUM;
+// HostileEnum: VT_UNKNOWN, an IEnumVARIANT whose Next(celt) stores
+// min(celt, kHostileStored) VT_DISPATCH new Counters (the caller's
+// references) and reports celt + 1 fetched with S_OK; Skip and Reset S_OK;
+// Clone E_NOTIMPL.
+constexpr DISPID kHostileEnum = 3;
+constexpr ULONG kHostileStored = 3;
+// UnconvertibleEnum: VT_UNKNOWN, an enumerator as _NewEnum's over VT_I4 1,
+// VT_DISPATCH a Counter, VT_CY sample_values::kCyInt64, VT_BSTR "after",
+// VT_DISPATCH a Counter.
+constexpr DISPID kUnconvertibleEnum = 4;
+}  // namespace sample_collection
+
+// IEnumVARIANT enumerators of the Collection class alive now (they also
+// count as live objects).
+OSTREL_TESTSERVER_API long sample_server_live_variant_enumerators();
 
 // Arms (the default) or disarms the fault in FaultyRelease's Release.
 OSTREL_TESTSERVER_API void sample_server_set_faulty_release_armed(bool armed);

@@ -137,6 +137,11 @@ Java_com_qel_vandrel_testserver_TestServer_containerLocks(JNIEnv*, jclass) {
   return static_cast<jint>(sample_server_lock_count());
 }
 
+TESTSERVER_NATIVE(jlong)
+Java_com_qel_vandrel_testserver_TestServer_liveVariantEnumerators(JNIEnv*, jclass) {
+  return static_cast<jlong>(sample_server_live_variant_enumerators());
+}
+
 TESTSERVER_NATIVE(jint)
 Java_com_qel_vandrel_testserver_TestServer_liveTaskMemory(JNIEnv*, jclass) {
 #if defined(_WIN32)

@@ -19,8 +19,8 @@ import java.util.Arrays;
 /**
  * A walk through the Java API against the sample COM server: initialise COM, create objects three
  * ways, query an interface, count references, release one later, make automation calls (methods,
- * properties, arrays, by-reference results, errors), walk a container's objects, ask the URL
- * history about two URLs, and check nothing is left.
+ * properties, arrays, by-reference results, errors), walk a container's objects and an automation
+ * collection, ask the URL history about two URLs, and check nothing is left.
  */
 public final class Demo {
   private Demo() {}
@@ -106,6 +106,17 @@ public final class Demo {
       } finally {
         lock.close();
       }
+    }
+    try (IDispatch collection = ComService.createDispatch(TestServer.PROGID_COLLECTION)) {
+      int walked = 0;
+      for (Object item : collection.elements()) {
+        say("collection item %d: %s", ++walked, item);
+        if (item instanceof IUnknown) {
+          ((IUnknown) item).close();
+        }
+      }
+      failures +=
+          expect(walked == (Integer) collection.get("Count"), "walk a collection with for-each");
     }
     String visited = "http://ostrel.test/demo/visited";
     TestServer.addVisitedUrl(visited);

@@ -66,9 +66,6 @@ public final class TestServer {
    */
   public static final String CLSID_FAULTY_CALLS = "{5E1A0000-0000-4A11-9000-000000000008}";
 
-  // ProgIDs, registered for the current user while the server is registered: each class has a
-  // versioned ProgID and a version-independent one whose CurVer names it.
-  /** ProgID of Counter. */
   /** ObjectEnumerator: an {@code IEnumUnknown} over three Counter objects of its own. */
   public static final String CLSID_OBJECT_ENUMERATOR = "{5E1A0000-0000-4A11-9000-000000000020}";
   /** Container: an {@code IOleContainer} whose {@code EnumObjects} gives an ObjectEnumerator. */
@@ -79,7 +76,21 @@ public final class TestServer {
   public static final String CLSID_HOSTILE_ENUMERATOR = "{5E1A0000-0000-4A11-9000-000000000023}";
   /** Elements of an ObjectEnumerator. */
   public static final int ENUMERATOR_ELEMENTS = 3;
+  /**
+   * Collection: an automation collection (Count, Item, _NewEnum) whose {@code _NewEnum} gives an
+   * {@code IEnumVARIANT} over 42, "two", 2.5, true, a Counter and an empty value; its members
+   * HostileEnum and UnconvertibleEnum give enumerators that report one element more than asked
+   * for, and that hold a VT_CY value third.
+   */
+  public static final String CLSID_COLLECTION = "{5E1A0000-0000-4A11-9000-000000000024}";
+  /** ProgID of Collection. */
+  public static final String PROGID_COLLECTION = "Ostrel.SampleCollection";
+  /** Elements of a Collection. */
+  public static final int COLLECTION_ELEMENTS = 6;
 
+  // ProgIDs, registered for the current user while the server is registered: each class has a
+  // versioned ProgID and a version-independent one whose CurVer names it.
+  /** ProgID of Counter. */
   public static final String PROGID_COUNTER = "Ostrel.SampleCounter.1";
   /** Version-independent ProgID of Counter. */
   public static final String PROGID_COUNTER_INDEPENDENT = "Ostrel.SampleCounter";
@@ -249,6 +260,9 @@ public final class TestServer {
 
   /** Live task-memory blocks of the portable runtime; -1 on Windows, which does not count. */
   public static native int liveTaskMemory();
+
+  /** The Collection class's {@code IEnumVARIANT} enumerators alive now. */
+  public static native long liveVariantEnumerators();
 
   /** Adds a URL to the platform's URL history (as visited, top level). */
   public static native void addVisitedUrl(String url);

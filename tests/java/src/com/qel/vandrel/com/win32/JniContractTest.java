@@ -68,7 +68,14 @@ class JniContractTest {
             Kind.INSTANCE_NATIVE));
     b.add(arguments(disp, "_put", "(JJILjava/lang/Object;)Z", Kind.INSTANCE_NATIVE));
 
+    String enumVariant = P + "impl.IEnumVARIANTImpl";
+    b.add(arguments(enumVariant, "_next", "(JI)[Ljava/lang/Object;", Kind.INSTANCE_NATIVE));
+    b.add(arguments(enumVariant, "_skip", "(JI)Z", Kind.INSTANCE_NATIVE));
+    b.add(arguments(enumVariant, "_reset", "(J)Z", Kind.INSTANCE_NATIVE));
+    b.add(arguments(enumVariant, "__clone", "(J)" + L + "IUnknown;", Kind.INSTANCE_NATIVE));
+
     b.add(arguments(P + "IUnknown", "newIUnknown", "(J)" + L + "IUnknown;", Kind.INSTANCE));
+    b.add(arguments(unk, "newIDispatch", "(J)" + L + "IDispatch;", Kind.INSTANCE));
     b.add(arguments(P + "IDispatch", "newIDispatch", "(J)" + L + "IDispatch;", Kind.INSTANCE));
     b.add(arguments(P + "IResource", "getPtr", "()J", Kind.INSTANCE));
 

@@ -125,6 +125,36 @@ public interface IDispatch extends IUnknown {
   Object invoke(long dispId, int flags, Object... args);
 
   /**
+   * Asks an automation collection for its enumerator: calls the member {@link #DISPID_NEWENUM}
+   * ({@code _NewEnum}, as a method or a property get) and asks the object it returns for {@code
+   * IEnumVARIANT}. That object's wrapper is closed again; the enumerator has a reference of its
+   * own.
+   *
+   * @return a new enumerator wrapper owning its reference
+   * @throws DispatchException when the call fails, when it returns no object ({@code
+   *     DISP_E_TYPEMISMATCH}, and a wrapper among what it returned is closed) and when the object
+   *     is no {@code IEnumVARIANT} ({@code E_NOINTERFACE})
+   */
+  IEnumVARIANT newEnum();
+
+  /**
+   * The elements of an automation collection, for a for-each loop. Each loop asks for a new
+   * enumerator ({@link #newEnum()}) and closes it once the last element is fetched or fetching
+   * fails; an enumerator whose loop ends early (a {@code break}, an exception of the loop's body)
+   * is left to the safety net. The elements are converted as by {@link IEnumVARIANT#next(int)}:
+   * interface elements are wrappers the caller closes.
+   *
+   * <pre>{@code
+   * for (Object item : collection.elements()) {
+   *   ...
+   * }
+   * }</pre>
+   *
+   * @return an Iterable whose iterator() throws what {@link #newEnum()} throws
+   */
+  Iterable<Object> elements();
+
+  /**
    * Returns the locale identifier used for name lookup and calls.
    *
    * @return the locale identifier used for name lookup and calls

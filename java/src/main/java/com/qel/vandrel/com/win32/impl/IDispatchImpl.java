@@ -4,8 +4,11 @@ import com.qel.vandrel.com.win32.ComException;
 import com.qel.vandrel.com.win32.ComService;
 import com.qel.vandrel.com.win32.DispatchException;
 import com.qel.vandrel.com.win32.IDispatch;
+import com.qel.vandrel.com.win32.IEnumVARIANT;
 import com.qel.vandrel.com.win32.IUnknown;
+import java.util.Iterator;
 import java.util.Map;
+import java.util.NoSuchElementException;
 import java.util.concurrent.ConcurrentHashMap;
 
 /**
@@ -17,6 +20,7 @@ import java.util.concurrent.ConcurrentHashMap;
  */
 public class IDispatchImpl extends IUnknownImpl implements IDispatch {
   private static final Object[] NO_ARGS = {};
+  private static final int DISP_E_TYPEMISMATCH = 0x80020005;
 
   // Read by every call by name without a lock; cleared by setLocale.
   private final Map<String, Long> dispIds = new ConcurrentHashMap<>();
@@ -174,6 +178,69 @@ public class IDispatchImpl extends IUnknownImpl implements IDispatch {
       }
     } finally {
       leaveUse();
+    }
+  }
+
+  @Override
+  public IEnumVARIANT newEnum() {
+    Object result = invoke(DISPID_NEWENUM, DISPATCH_METHOD | DISPATCH_PROPERTYGET);
+    if (!(result instanceof IUnknown)) {
+      ComService.internalReleaseIResources(result);
+      String what = result == null ? "nothing" : "a " + result.getClass().getName();
+      throw new DispatchException(
+          "_NewEnum returned " + what + ", not an enumerator", DISP_E_TYPEMISMATCH);
+    }
+    try (IUnknown object = (IUnknown) result) {
+      return IEnumVARIANTImpl.queryFrom(object);
+    }
+  }
+
+  @Override
+  public Iterable<Object> elements() {
+    return () -> new ClosingIterator(newEnum());
+  }
+
+  // Walks an enumerator once and closes it when the walk ends or fails.
+  private static final class ClosingIterator implements Iterator<Object> {
+    private final IEnumVARIANT enumerator;
+    private final Iterator<Object> elements;
+    private boolean open = true;
+
+    ClosingIterator(IEnumVARIANT enumerator) {
+      this.enumerator = enumerator;
+      Iterator<Object> walk;
+      try {
+        walk = enumerator.iterator();
+      } catch (RuntimeException | Error e) {
+        enumerator.close();
+        throw e;
+      }
+      this.elements = walk;
+    }
+
+    @Override
+    public boolean hasNext() {
+      if (!open) {
+        return false;
+      }
+      boolean more = false;
+      try {
+        more = elements.hasNext();
+      } finally {
+        if (!more) {
+          open = false;
+          enumerator.close();
+        }
+      }
+      return more;
+    }
+
+    @Override
+    public Object next() {
+      if (!hasNext()) {
+        throw new NoSuchElementException("the enumeration has ended");
+      }
+      return elements.next();
     }
   }
 

@@ -3,7 +3,6 @@ package com.qel.vandrel.com.win32.impl;
 import com.qel.vandrel.com.win32.IEnumUnknown;
 import com.qel.vandrel.com.win32.IUnknown;
 import java.util.Iterator;
-import java.util.NoSuchElementException;
 
 /**
  * The wrapper of an {@code IEnumUnknown} pointer; owns exactly one reference, like every {@link
@@ -82,35 +81,7 @@ public class IEnumUnknownImpl extends IUnknownImpl implements IEnumUnknown {
   @Override
   public Iterator<IUnknown> iterator() {
     reset();
-    return new Iterator<IUnknown>() {
-      private IUnknown[] batch;
-      private int index;
-      private boolean ended;
-
-      @Override
-      public boolean hasNext() {
-        if (batch != null && index < batch.length) {
-          return true;
-        }
-        if (ended) {
-          return false;
-        }
-        batch = IEnumUnknownImpl.this.next(BATCH);
-        index = 0;
-        ended = batch == null || batch.length < BATCH;
-        return batch != null && batch.length > 0;
-      }
-
-      @Override
-      public IUnknown next() {
-        if (!hasNext()) {
-          throw new NoSuchElementException("the enumeration has ended");
-        }
-        IUnknown object = batch[index];
-        batch[index++] = null;
-        return object;
-      }
-    };
+    return new BatchIterator<>(this::next, BATCH);
   }
 
   native IUnknown[] _next(long p, int count);

@@ -70,6 +70,20 @@ public class IUnknownImpl extends NativeResource implements IUnknown {
   }
 
   /**
+   * Wraps an {@code IDispatch} pointer, taking over the reference the caller holds (no {@code
+   * AddRef}), as {@link IDispatch#newIDispatch(long)} does. The native library calls this for the
+   * automation objects that a wrapper which is no {@code IDispatch} hands to Java, such as the
+   * elements of an {@link com.qel.vandrel.com.win32.IEnumVARIANT}; the same warning as for {@link
+   * #adopt(long)} applies to any other caller.
+   *
+   * @param ptr the {@code IDispatch} interface pointer
+   * @return a new wrapper owning that reference, or null when ptr is 0
+   */
+  public IDispatch newIDispatch(long ptr) {
+    return ptr == 0 ? null : IDispatchImpl.adopt(ptr);
+  }
+
+  /**
    * {@inheritDoc}
    *
    * <p>While the wrapper is closed but a call that started before the close still runs, the
