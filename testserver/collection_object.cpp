@@ -16,6 +16,12 @@ namespace {
 
 std::atomic<long> g_live_enumerators{0};
 
+// VariantCopy from a value this file only reads (MinGW declares the source
+// without const).
+HRESULT copy_variant(VARIANT* dest, const VARIANT& source) {
+  return VariantCopy(dest, const_cast<VARIANT*>(&source));
+}
+
 // VARIANTs owned by value; copying copies them as VariantCopy does.
 class Values {
  public:
@@ -23,7 +29,7 @@ class Values {
   Values(const Values& other) : items_(other.items_.size()) {
     for (size_t i = 0; i < items_.size(); ++i) {
       VariantInit(&items_[i]);
-      VariantCopy(&items_[i], &other.items_[i]);
+      copy_variant(&items_[i], other.items_[i]);
     }
   }
   Values& operator=(const Values&) = delete;
@@ -125,7 +131,7 @@ class VariantEnumerator final : public EnumeratorBase {
     ULONG count = 0;
     while (count < celt && position_ < values_.size()) {
       VariantInit(&rgelt[count]);
-      VariantCopy(&rgelt[count++], &values_[position_++]);
+      copy_variant(&rgelt[count++], values_[position_++]);
     }
     if (fetched != nullptr) *fetched = count;
     return count == celt ? S_OK : S_FALSE;
@@ -216,7 +222,7 @@ class Collection final : public IDispatch, private SampleObject {
     const HRESULT hr = call.integer_arg(0, 0, &index);
     if (FAILED(hr)) return hr;
     if (index < 0 || index >= values_.size()) return DISP_E_BADINDEX;
-    return VariantCopy(call.result(), &values_[static_cast<ULONG>(index)]);
+    return copy_variant(call.result(), values_[static_cast<ULONG>(index)]);
   }
   HRESULT new_enum(DispatchCall& call) {
     return hand_out(call, new VariantEnumerator(values_, 0, Accounting::kCounted));

@@ -44,7 +44,7 @@
  * <h2>VARIANT to Java value</h2>
  *
  * <table border="1">
- *   <caption>Results of calls, event arguments, array elements</caption>
+ *   <caption>Results of calls, event arguments, array elements, elements of an IEnumVARIANT</caption>
  *   <tr><th>VARIANT type</th><th>Java value</th></tr>
  *   <tr><td>VT_EMPTY, VT_NULL</td><td>null</td></tr>
  *   <tr><td>VT_I2, VT_I4, VT_INT</td><td>Short, Integer, Integer</td></tr>
