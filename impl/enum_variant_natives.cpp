@@ -37,13 +37,28 @@ namespace {
 constexpr char kZeroEnumerator[] = "the IEnumVARIANT handle is 0";
 constexpr ULONG kOvVariantBatch = 256;
 
-// Clears elements [from, to), releasing everything they hold; false when a
-// release raised an access violation (the rest is cleared all the same).
-bool clear_elements(VARIANT* elements, ULONG from, ULONG to) {
-  bool faulted = false;
-  for (ULONG i = from; i < to; ++i) ov_clear_variant(&elements[i], true, &faulted);
-  return !faulted;
-}
+// The fetched elements not yet converted: cleared, with everything they
+// hold, when it goes away, however the batch ends (a C++ exception too).
+class PendingElements {
+ public:
+  PendingElements(VARIANT* elements, ULONG count) : elements_(elements), count_(count) {}
+  ~PendingElements() {
+    bool faulted = false;
+    for (ULONG i = next_; i < count_; ++i) ov_clear_variant(&elements_[i], true, &faulted);
+  }
+  PendingElements(const PendingElements&) = delete;
+  PendingElements& operator=(const PendingElements&) = delete;
+
+  bool empty() const { return next_ == count_; }
+  ULONG index() const { return next_; }
+  // The next element, no longer cleared here: the caller converts and clears it.
+  VARIANT* take() { return &elements_[next_++]; }
+
+ private:
+  VARIANT* elements_;
+  ULONG count_;
+  ULONG next_ = 0;
+};
 
 jobjectArray next(JNIEnv* env, jobject self, jlong handle, jint count) {
   if (count < 0) return nullptr;
@@ -62,17 +77,16 @@ jobjectArray next(JNIEnv* env, jobject self, jlong handle, jint count) {
   if (fetched > asked) {
     // A count the block cannot hold: nothing is converted, and what the
     // enumerator did store is given back rather than leaked.
-    clear_elements(elements.data(), 0, asked);
+    PendingElements stored(elements.data(), asked);
     return nullptr;
   }
+  PendingElements pending(elements.data(), fetched);
   OvLocalRef<jobjectArray> array(
       env, env->NewObjectArray(static_cast<jsize>(fetched), ov_cache.object, nullptr));
-  if (!array) {
-    clear_elements(elements.data(), 0, fetched);
-    return nullptr;
-  }
-  for (ULONG i = 0; i < fetched; ++i) {
-    VARIANT* element = &elements[i];
+  if (!array) return nullptr;
+  while (!pending.empty()) {
+    const jsize index = static_cast<jsize>(pending.index());
+    VARIANT* element = pending.take();
     OvLocalRef<jobject> value(env, ov_variant_to_java(env, self, element));
     // An interface element now belongs to its wrapper, unless the
     // conversion was refused (an exception pending, whatever the value):
@@ -82,13 +96,14 @@ jobjectArray next(JNIEnv* env, jobject self, jlong handle, jint count) {
     ov_clear_variant(element, !converted, &faulted);
     if (converted && faulted) ov_throw_com_exception(env, "Access violation in VariantClear");
     if (!converted || faulted) {
+      // The batch is given back: the wrappers made so far are closed through
+      // the array, in one call, while the exception waits.
       OvPendingException held(env);
-      clear_elements(elements.data(), i + 1, fetched);
-      ov_release_iresources(env, value.get());
+      env->SetObjectArrayElement(array.get(), index, value.get());
       ov_release_iresources(env, array.get());
       return nullptr;
     }
-    env->SetObjectArrayElement(array.get(), static_cast<jsize>(i), value.get());
+    env->SetObjectArrayElement(array.get(), index, value.get());
   }
   return array.release();
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "testserver/dispatch_call.h"
+#include "testserver/faulty_release.h"
 #include "testserver/sample_object.h"
 #include "testserver/sample_server.h"
 #include "testserver/simple_object.h"
@@ -180,6 +181,64 @@ class HostileVariantEnumerator final : public EnumeratorBase {
   }
 };
 
+// Next(celt) stores, from a fresh set each time, VT_I4 1, a VT_ARRAY |
+// VT_VARIANT [VT_I4 7, VT_DISPATCH a new FaultyRelease] holding the object's
+// only reference, and VT_BSTR "after" (as many as celt allows).
+class FaultingVariantEnumerator final : public EnumeratorBase {
+ public:
+  explicit FaultingVariantEnumerator(Accounting accounting) : EnumeratorBase(accounting) {}
+
+  HRESULT STDMETHODCALLTYPE Next(ULONG celt, VARIANT* rgelt, ULONG* fetched) override {
+    if (rgelt == nullptr || (celt > 1 && fetched == nullptr)) return E_POINTER;
+    ULONG count = 0;
+    if (count < celt) {
+      rgelt[count].vt = VT_I4;
+      rgelt[count++].lVal = 1;
+    }
+    if (count < celt) {
+      SAFEARRAY* array = faulting_array();
+      if (array == nullptr) return E_OUTOFMEMORY;
+      rgelt[count].vt = VT_ARRAY | VT_VARIANT;
+      rgelt[count++].parray = array;
+    }
+    if (count < celt) {
+      rgelt[count].vt = VT_BSTR;
+      rgelt[count++].bstrVal = SysAllocString(OLESTR("after"));
+    }
+    if (fetched != nullptr) *fetched = count;
+    return count == celt ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** out) override {
+    if (out != nullptr) *out = nullptr;
+    return E_NOTIMPL;
+  }
+
+ private:
+  // The object's reference is stored straight into the array's data:
+  // SafeArrayPutElement would AddRef it, and giving our own reference back
+  // would fault.
+  static SAFEARRAY* faulting_array() {
+    IDispatch* object = nullptr;
+    if (FAILED(FaultyRelease::create(IID_IDispatch, reinterpret_cast<void**>(&object)))) {
+      return nullptr;
+    }
+    SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, 2);
+    VARIANT* data = nullptr;
+    if (array == nullptr || FAILED(SafeArrayAccessData(array, reinterpret_cast<void**>(&data)))) {
+      if (array != nullptr) SafeArrayDestroy(array);
+      return nullptr;  // leaks the object: the sample cannot release it without a fault
+    }
+    data[0].vt = VT_I4;
+    data[0].lVal = 7;
+    data[1].vt = VT_DISPATCH;
+    data[1].pdispVal = object;
+    SafeArrayUnaccessData(array);
+    return array;
+  }
+};
+
 class Collection final : public IDispatch, private SampleObject {
  public:
   explicit Collection(Accounting accounting)
@@ -224,14 +283,32 @@ class Collection final : public IDispatch, private SampleObject {
     if (index < 0 || index >= values_.size()) return DISP_E_BADINDEX;
     return copy_variant(call.result(), values_[static_cast<ULONG>(index)]);
   }
+  HRESULT enum_kind(DispatchCall& call) {
+    if (call.is_put()) {
+      VARIANT* value = call.put_value();
+      if (value == nullptr) return DISP_E_PARAMNOTOPTIONAL;
+      if (value->vt != VT_I4 || value->lVal < 0 || value->lVal > sample_collection::kFaultingEnum) {
+        return call.type_mismatch(value);
+      }
+      enum_kind_ = value->lVal;
+      return S_OK;
+    }
+    call.result()->vt = VT_I4;
+    call.result()->lVal = enum_kind_;
+    return S_OK;
+  }
   HRESULT new_enum(DispatchCall& call) {
-    return hand_out(call, new VariantEnumerator(values_, 0, Accounting::kCounted));
-  }
-  HRESULT hostile_enum(DispatchCall& call) {
-    return hand_out(call, new HostileVariantEnumerator(Accounting::kCounted));
-  }
-  HRESULT unconvertible_enum(DispatchCall& call) {
-    return hand_out(call, new VariantEnumerator(unconvertible_values(), 0, Accounting::kCounted));
+    switch (enum_kind_) {
+      case sample_collection::kHostileEnum:
+        return hand_out(call, new HostileVariantEnumerator(Accounting::kCounted));
+      case sample_collection::kUnconvertibleEnum:
+        return hand_out(call,
+                        new VariantEnumerator(unconvertible_values(), 0, Accounting::kCounted));
+      case sample_collection::kFaultingEnum:
+        return hand_out(call, new FaultingVariantEnumerator(Accounting::kCounted));
+      default:
+        return hand_out(call, new VariantEnumerator(values_, 0, Accounting::kCounted));
+    }
   }
 
  private:
@@ -243,6 +320,7 @@ class Collection final : public IDispatch, private SampleObject {
   }
 
   const Values values_;
+  LONG enum_kind_ = sample_collection::kElementsEnum;
 };
 #pragma GCC diagnostic pop
 
@@ -252,13 +330,12 @@ const DispatchMember<Collection> kMembers[] = {
     {"Count", sample_collection::kCount, DISPATCH_PROPERTYGET, 0, {}, &Collection::count},
     {"Item", sample_collection::kItem, kGetOrCall, 1, {"index"}, &Collection::item},
     {"_NewEnum", sample_collection::kNewEnum, kGetOrCall, 0, {}, &Collection::new_enum},
-    {"HostileEnum", sample_collection::kHostileEnum, kGetOrCall, 0, {}, &Collection::hostile_enum},
-    {"UnconvertibleEnum",
-     sample_collection::kUnconvertibleEnum,
-     kGetOrCall,
+    {"EnumKind",
+     sample_collection::kEnumKind,
+     DISPATCH_PROPERTYGET | DISPATCH_PROPERTYPUT,
      0,
      {},
-     &Collection::unconvertible_enum},
+     &Collection::enum_kind},
 };
 
 HRESULT Collection::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {

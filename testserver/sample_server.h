@@ -137,21 +137,28 @@ constexpr ULONG kElementCount = 6;
 constexpr DISPID kCount = 1;
 // Item(index): a copy of element index (0-based); DISP_E_BADINDEX outside.
 constexpr DISPID kItem = 2;
-// _NewEnum: VT_UNKNOWN, a new IEnumVARIANT over copies of the elements. Next
-// gives S_FALSE for a short batch (celt > 1 needs pCeltFetched); Skip past
-// the end S_FALSE (the position at the end); Reset S_OK; Clone a new
-// enumerator at the same position.
+// _NewEnum: VT_UNKNOWN, a new IEnumVARIANT of the kind EnumKind names.
 constexpr DISPID kNewEnum = DISPID_NEWENUM;
-// HostileEnum: VT_UNKNOWN, an IEnumVARIANT whose Next(celt) stores
-// min(celt, kHostileStored) VT_DISPATCH new Counters (the caller's
-// references) and reports celt + 1 fetched with S_OK; Skip and Reset S_OK;
-// Clone E_NOTIMPL.
-constexpr DISPID kHostileEnum = 3;
+// EnumKind (get, put VT_I4; DISP_E_TYPEMISMATCH for anything else): what
+// _NewEnum hands out, kElementsEnum at first.
+constexpr DISPID kEnumKind = 3;
+// Over copies of the elements. Next gives S_FALSE for a short batch
+// (celt > 1 needs pCeltFetched); Skip past the end S_FALSE (the position at
+// the end); Reset S_OK; Clone a new enumerator at the same position.
+constexpr LONG kElementsEnum = 0;
+// Next(celt) stores min(celt, kHostileStored) VT_DISPATCH new Counters (the
+// caller's references) and reports celt + 1 fetched with S_OK; Skip and
+// Reset S_OK; Clone E_NOTIMPL.
+constexpr LONG kHostileEnum = 1;
 constexpr ULONG kHostileStored = 3;
-// UnconvertibleEnum: VT_UNKNOWN, an enumerator as _NewEnum's over VT_I4 1,
-// VT_DISPATCH a Counter, VT_CY sample_values::kCyInt64, VT_BSTR "after",
-// VT_DISPATCH a Counter.
-constexpr DISPID kUnconvertibleEnum = 4;
+// As kElementsEnum, over VT_I4 1, VT_DISPATCH a Counter, VT_CY
+// sample_values::kCyInt64, VT_BSTR "after", VT_DISPATCH a Counter.
+constexpr LONG kUnconvertibleEnum = 2;
+// Next(celt) stores, each time anew, VT_I4 1, VT_ARRAY | VT_VARIANT [VT_I4 7,
+// VT_DISPATCH a new FaultyRelease, whose only reference the array holds] and
+// VT_BSTR "after", as many as celt allows (S_FALSE when fewer); Skip and
+// Reset S_OK; Clone E_NOTIMPL.
+constexpr LONG kFaultingEnum = 3;
 }  // namespace sample_collection
 
 // IEnumVARIANT enumerators of the Collection class alive now (they also

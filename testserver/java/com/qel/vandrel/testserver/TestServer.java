@@ -78,9 +78,10 @@ public final class TestServer {
   public static final int ENUMERATOR_ELEMENTS = 3;
   /**
    * Collection: an automation collection (Count, Item, _NewEnum) whose {@code _NewEnum} gives an
-   * {@code IEnumVARIANT} over 42, "two", 2.5, true, a Counter and an empty value; its members
-   * HostileEnum and UnconvertibleEnum give enumerators that report one element more than asked
-   * for, and that hold a VT_CY value third.
+   * {@code IEnumVARIANT} over 42, "two", 2.5, true, a Counter and an empty value. Its property
+   * EnumKind (an int) switches what {@code _NewEnum} gives: 1 an enumerator that reports one
+   * element more than asked for, 2 one that holds a VT_CY value third, 3 one whose second element
+   * is an array holding a FaultyRelease object (see testserver/sample_server.h).
    */
   public static final String CLSID_COLLECTION = "{5E1A0000-0000-4A11-9000-000000000024}";
   /** ProgID of Collection. */

@@ -8,7 +8,6 @@ import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
-import com.qel.vandrel.com.win32.impl.IEnumVARIANTImpl;
 import com.qel.vandrel.testserver.TestServer;
 import java.util.ArrayList;
 import java.util.Arrays;
@@ -54,6 +53,11 @@ class CollectionEnumerationTest extends AutomationFixture {
     }
     return element;
   }
+
+  // The Collection's EnumKind values: what its _NewEnum hands out.
+  private static final int HOSTILE = 1;
+  private static final int UNCONVERTIBLE = 2;
+  private static final int FAULTING = 3;
 
   private static final List<Object> ELEMENTS =
       Arrays.asList(42, "two", 2.5, true, "object Counter", null);
@@ -108,8 +112,8 @@ class CollectionEnumerationTest extends AutomationFixture {
   @Test
   void hostileEnumeratorYieldsNothingAndLeaksNothing() {
     long live = TestServer.liveObjects();
-    try (IUnknown object = (IUnknown) collection.get("HostileEnum");
-        IEnumVARIANT items = IEnumVARIANTImpl.queryFrom(object)) {
+    collection.put("EnumKind", HOSTILE);
+    try (IEnumVARIANT items = collection.newEnum()) {
       for (int count : new int[] {1, 2, 3, 16}) {
         assertNull(items.next(count), "count " + count);
         assertEquals(live + 1, TestServer.liveObjects(), "the stored elements were released");
@@ -122,8 +126,8 @@ class CollectionEnumerationTest extends AutomationFixture {
   @Test
   void anUnconvertibleElementThrowsAndItsBatchIsGivenBack() {
     long live = TestServer.liveObjects();
-    try (IUnknown object = (IUnknown) collection.get("UnconvertibleEnum");
-        IEnumVARIANT items = IEnumVARIANTImpl.queryFrom(object)) {
+    collection.put("EnumKind", UNCONVERTIBLE);
+    try (IEnumVARIANT items = collection.newEnum()) {
       DispatchVariant2JavaException e =
           assertThrows(DispatchVariant2JavaException.class, () -> items.next(16));
       assertEquals(VT_CY, e.getVarType());
@@ -133,6 +137,37 @@ class CollectionEnumerationTest extends AutomationFixture {
       assertNull(items.next(1), "the enumerator moved past the batch");
       assertTrue(items.reset());
       assertEquals(Arrays.asList(1, "object Counter"), described(items.next(2)));
+    }
+  }
+
+  @Test
+  void aWalkThatFailsStillClosesItsEnumerator() {
+    collection.put("EnumKind", UNCONVERTIBLE);
+    List<Object> seen = new ArrayList<>();
+    DispatchVariant2JavaException e =
+        assertThrows(
+            DispatchVariant2JavaException.class,
+            () -> {
+              for (Object element : collection.elements()) {
+                seen.add(element);
+              }
+            });
+    e.releaseVariant();
+    assertEquals(List.of(), seen, "the failing batch was the first");
+    assertEquals(0, TestServer.liveVariantEnumerators());
+  }
+
+  @Test
+  void aFaultWhileClearingAnElementThrowsAndGivesTheBatchBack() {
+    // The second element is an array whose object faults in every Release: clearing the array
+    // faults, and so does closing the wrapper made of its object.
+    long live = TestServer.liveObjects();
+    collection.put("EnumKind", FAULTING);
+    try (IEnumVARIANT items = collection.newEnum()) {
+      ComException e = assertThrows(ComException.class, () -> items.next(16));
+      assertEquals("Access violation in VariantClear", e.getMessage());
+      assertEquals(live + 1, TestServer.liveObjects(), "only the enumerator is left");
+      assertEquals(Arrays.asList(1), Arrays.asList(items.next(1)), "it works on");
     }
   }
 

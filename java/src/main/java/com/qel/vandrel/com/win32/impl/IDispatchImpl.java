@@ -21,6 +21,7 @@ import java.util.concurrent.ConcurrentHashMap;
 public class IDispatchImpl extends IUnknownImpl implements IDispatch {
   private static final Object[] NO_ARGS = {};
   private static final int DISP_E_TYPEMISMATCH = 0x80020005;
+  private static final int E_NOINTERFACE = 0x80004002;
 
   // Read by every call by name without a lock; cleared by setLocale.
   private final Map<String, Long> dispIds = new ConcurrentHashMap<>();
@@ -190,9 +191,21 @@ public class IDispatchImpl extends IUnknownImpl implements IDispatch {
       throw new DispatchException(
           "_NewEnum returned " + what + ", not an enumerator", DISP_E_TYPEMISMATCH);
     }
+    IEnumVARIANT enumerator = null;
     try (IUnknown object = (IUnknown) result) {
-      return IEnumVARIANTImpl.queryFrom(object);
+      enumerator = IEnumVARIANTImpl.queryFrom(object);
+    } catch (RuntimeException | Error e) {
+      // Closing the _NewEnum object failed after the query succeeded.
+      if (enumerator != null) {
+        enumerator.close();
+      }
+      throw e;
     }
+    if (enumerator == null) {
+      throw new DispatchException(
+          "the object _NewEnum returned gave no IEnumVARIANT", E_NOINTERFACE);
+    }
+    return enumerator;
   }
 
   @Override
