@@ -24,7 +24,8 @@ endforeach()
 # nothing points CMake at a JDK, a compiler or a prefix.
 set(fresh ${CMAKE_COMMAND} -E env --unset=JAVA_HOME --unset=CC --unset=CXX --unset=CFLAGS
   --unset=CXXFLAGS --unset=LDFLAGS --unset=CMAKE_PREFIX_PATH --unset=CMAKE_GENERATOR
-  --unset=CMAKE_TOOLCHAIN_FILE --unset=LD_PRELOAD "PATH=${bin}")
+  --unset=CMAKE_TOOLCHAIN_FILE --unset=CMAKE_C_COMPILER_LAUNCHER
+  --unset=CMAKE_CXX_COMPILER_LAUNCHER --unset=LD_PRELOAD "PATH=${bin}")
 set(build "${WORK_DIR}/build")
 
 function(step what)
