@@ -3,6 +3,7 @@ package com.qel.vandrel.com.win32;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import com.qel.vandrel.testserver.TestServer;
 import java.util.function.Function;
@@ -85,6 +86,18 @@ class ForeignFaultTest extends AutomationFixture {
         assertThrows(DispatchException.class, () -> automation.invoke("Echo", argument));
     assertEquals("opaque is not yet supported.", e.getMessage());
     assertEquals(before, lastCall(), "Invoke was not called");
+  }
+
+  @Test
+  void releasingWrappersGoesOnPastOneWhoseReleaseFaults() {
+    IDispatch second = faulty.queryDispatch();
+    IDispatch counter = newCounter();
+    Object[] wrappers = {second, new Object[] {counter, second}};
+    ComException e =
+        assertThrows(ComException.class, () -> ComService.internalReleaseIResources(wrappers));
+    assertEquals("Access violation in release", e.getMessage());
+    assertTrue(second.isClosed());
+    assertTrue(counter.isClosed(), "the wrapper after the faulting one was closed too");
   }
 
   @Test

@@ -307,20 +307,37 @@ public final class ComService {
    * Closes every {@link IUnknown} wrapper in {@code resources}, which may be a wrapper, an array
    * (nested {@code Object} arrays are walked) or anything else (ignored). Null does nothing. The
    * native library calls this for the temporary wrappers of a call's arguments.
+   *
+   * <p>A wrapper whose {@code close()} throws (its object's {@code Release} faulted) does not stop
+   * the walk: every other wrapper is still closed, and the first exception is thrown at the end,
+   * with the later ones suppressed in it.
    * @param resources the resources
    */
   public static void internalReleaseIResources(Object resources) {
-    releaseAll(resources, new IdentityHashMap<Object, Boolean>());
+    RuntimeException failure = releaseAll(resources, new IdentityHashMap<Object, Boolean>(), null);
+    if (failure != null) {
+      throw failure;
+    }
   }
 
-  private static void releaseAll(Object resources, Map<Object, Boolean> seen) {
+  /** Closes what resources holds; returns failure, or the first exception a close threw. */
+  private static RuntimeException releaseAll(
+      Object resources, Map<Object, Boolean> seen, RuntimeException failure) {
     if (resources instanceof IUnknown) {
-      ((IUnknown) resources).close();
+      try {
+        ((IUnknown) resources).close();
+      } catch (RuntimeException e) {
+        if (failure == null) {
+          return e;
+        }
+        failure.addSuppressed(e);
+      }
     } else if (resources instanceof Object[] && seen.put(resources, Boolean.TRUE) == null) {
       for (Object element : (Object[]) resources) {
-        releaseAll(element, seen);
+        failure = releaseAll(element, seen, failure);
       }
     }
+    return failure;
   }
 
   /**
