@@ -31,6 +31,7 @@ final class Cases {
     all.addAll(HandleCases.all());
     all.addAll(CloseRaceCases.all());
     all.addAll(MisuseCases.all());
+    all.addAll(EnumerationCases.all());
     all.addAll(SampleServerCases.all());
     all.addAll(HarnessCases.all());
     Set<String> names = new HashSet<>();
