@@ -38,8 +38,9 @@ struct OvClassCache {
   jmethodID newIDispatch;
   jclass iUnknown;
   jmethodID newIUnknown;
-  // The base class of the wrappers, whose newIDispatch makes the automation
-  // wrappers of a receiver that is no IDispatch (an enumerator's elements).
+  // The base class of the wrappers. Its newIDispatch makes the automation
+  // wrappers of every wrapper receiver, also of one that is no IDispatch (an
+  // enumerator's elements).
   jclass iUnknownImpl;
   jmethodID unknownImplNewIDispatch;
   jclass iOleContainer;

@@ -43,18 +43,19 @@ std::atomic<jmethodID> ov_handler_new_iunknown_method{nullptr};
 
 namespace {
 
-// The factory method for receiver: the wrapper interface's own; for an
-// IDispatch made by a wrapper of another interface (an enumerator), the one
-// the wrappers' base class has; the event handler's when the receiver is no
-// wrapper (a Java Handler).
-jmethodID factory_of(JNIEnv* env, jobject receiver, jclass wrapper_class, jmethodID wrapper_method,
-                     jmethodID base_method, const std::atomic<jmethodID>& handler_method) {
-  if (env->IsInstanceOf(receiver, wrapper_class)) return wrapper_method;
-  if (base_method != nullptr && env->IsInstanceOf(receiver, ov_cache.iUnknownImpl)) {
-    return base_method;
+// The factory method for receiver. Every receiver but an event Handler is a
+// wrapper (IUnknownImpl or a subclass) and makes wrappers through the
+// factory methods of IUnknownImpl, so an enumerator makes the wrappers of its
+// elements as an IDispatchImpl makes those of its call results. A Handler is no
+// wrapper and has its own; until the first Handler exists no receiver can be
+// one, and the choice costs no JNI call.
+jmethodID factory_of(JNIEnv* env, jobject receiver, jmethodID wrapper_method,
+                     const std::atomic<jmethodID>& handler_method) {
+  const jmethodID handler = handler_method.load();
+  if (handler == nullptr || env->IsInstanceOf(receiver, ov_cache.iUnknownImpl)) {
+    return wrapper_method;
   }
-  const jmethodID other = handler_method.load();
-  return other != nullptr ? other : wrapper_method;
+  return handler;
 }
 
 }  // namespace
@@ -64,16 +65,14 @@ jobject ov_new_idispatch_object(JNIEnv* env, jobject receiver, IDispatch* p) {
   ov_release_queue_drain();
   return env->CallObjectMethod(
       receiver,
-      factory_of(env, receiver, ov_cache.iDispatch, ov_cache.newIDispatch,
-                 ov_cache.unknownImplNewIDispatch, ov_handler_new_idispatch_method),
+      factory_of(env, receiver, ov_cache.unknownImplNewIDispatch, ov_handler_new_idispatch_method),
       ov_to_handle(p));
 }
 
 jobject ov_new_iunknown_object(JNIEnv* env, jobject receiver, IUnknown* p) {
   ov_release_queue_drain();
   if (p == nullptr) return nullptr;
-  return env->CallObjectMethod(receiver,
-                               factory_of(env, receiver, ov_cache.iUnknown, ov_cache.newIUnknown,
-                                          nullptr, ov_handler_new_iunknown_method),
-                               ov_to_handle(p));
+  return env->CallObjectMethod(
+      receiver, factory_of(env, receiver, ov_cache.newIUnknown, ov_handler_new_iunknown_method),
+      ov_to_handle(p));
 }

@@ -159,10 +159,24 @@ class VariantEnumerator final : public EnumeratorBase {
   ULONG position_;
 };
 
-// Stores min(celt, kHostileStored) new Counters but reports celt + 1 fetched.
-class HostileVariantEnumerator final : public EnumeratorBase {
+// An enumerator whose Next makes its elements anew each time: Skip and Reset
+// S_OK without moving anything, Clone E_NOTIMPL.
+class MakingEnumerator : public EnumeratorBase {
  public:
-  explicit HostileVariantEnumerator(Accounting accounting) : EnumeratorBase(accounting) {}
+  explicit MakingEnumerator(Accounting accounting) : EnumeratorBase(accounting) {}
+
+  HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** out) override {
+    if (out != nullptr) *out = nullptr;
+    return E_NOTIMPL;
+  }
+};
+
+// Stores min(celt, kHostileStored) new Counters but reports celt + 1 fetched.
+class HostileVariantEnumerator final : public MakingEnumerator {
+ public:
+  explicit HostileVariantEnumerator(Accounting accounting) : MakingEnumerator(accounting) {}
 
   HRESULT STDMETHODCALLTYPE Next(ULONG celt, VARIANT* rgelt, ULONG* fetched) override {
     if (rgelt == nullptr || fetched == nullptr) return E_POINTER;
@@ -173,20 +187,14 @@ class HostileVariantEnumerator final : public EnumeratorBase {
     *fetched = celt + 1;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** out) override {
-    if (out != nullptr) *out = nullptr;
-    return E_NOTIMPL;
-  }
 };
 
 // Next(celt) stores, from a fresh set each time, VT_I4 1, a VT_ARRAY |
 // VT_VARIANT [VT_I4 7, VT_DISPATCH a new FaultyRelease] holding the object's
 // only reference, and VT_BSTR "after" (as many as celt allows).
-class FaultingVariantEnumerator final : public EnumeratorBase {
+class FaultingVariantEnumerator final : public MakingEnumerator {
  public:
-  explicit FaultingVariantEnumerator(Accounting accounting) : EnumeratorBase(accounting) {}
+  explicit FaultingVariantEnumerator(Accounting accounting) : MakingEnumerator(accounting) {}
 
   HRESULT STDMETHODCALLTYPE Next(ULONG celt, VARIANT* rgelt, ULONG* fetched) override {
     if (rgelt == nullptr || (celt > 1 && fetched == nullptr)) return E_POINTER;
@@ -207,12 +215,6 @@ class FaultingVariantEnumerator final : public EnumeratorBase {
     }
     if (fetched != nullptr) *fetched = count;
     return count == celt ? S_OK : S_FALSE;
-  }
-  HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE Reset() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** out) override {
-    if (out != nullptr) *out = nullptr;
-    return E_NOTIMPL;
   }
 
  private:

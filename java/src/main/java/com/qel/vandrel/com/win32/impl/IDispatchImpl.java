@@ -56,17 +56,6 @@ public class IDispatchImpl extends IUnknownImpl implements IDispatch {
     return new IDispatchImpl(pointer);
   }
 
-  /**
-   * {@inheritDoc}
-   *
-   * <p>Called by the native library for the interface pointers it hands to Java; the same
-   * warning as for {@link #adopt(long)} applies to any other caller.
-   */
-  @Override
-  public IDispatch newIDispatch(long ptr) {
-    return ptr == 0 ? null : new IDispatchImpl(ptr);
-  }
-
   @Override
   public Object invoke(String name, Object... args) {
     long dispId = dispIdOf(name);

@@ -2,16 +2,13 @@ package com.qel.vandrel.com.win32.impl;
 
 import com.qel.vandrel.com.win32.IEnumUnknown;
 import com.qel.vandrel.com.win32.IUnknown;
-import java.util.Iterator;
 
 /**
  * The wrapper of an {@code IEnumUnknown} pointer; owns exactly one reference, like every {@link
  * IUnknownImpl}.
  */
-public class IEnumUnknownImpl extends IUnknownImpl implements IEnumUnknown {
-  // Objects fetched per Next call of a for-each walk.
-  private static final int BATCH = 16;
-
+public class IEnumUnknownImpl extends EnumeratorImpl<IUnknown, IEnumUnknown>
+    implements IEnumUnknown {
   /** Wraps a pointer and takes over the reference the caller holds. */
   IEnumUnknownImpl(long ptr) {
     super(ptr);
@@ -31,64 +28,19 @@ public class IEnumUnknownImpl extends IUnknownImpl implements IEnumUnknown {
   }
 
   @Override
-  public IUnknown[] next(int count) {
-    long p = enterUse();
-    try {
-      return _next(p, count);
-    } finally {
-      leaveUse();
-    }
+  IEnumUnknown wrap(long ptr) {
+    return new IEnumUnknownImpl(ptr);
   }
 
   @Override
-  public boolean skip(int count) {
-    long p = enterUse();
-    try {
-      return _skip(p, count);
-    } finally {
-      leaveUse();
-    }
-  }
-
-  @Override
-  public boolean reset() {
-    long p = enterUse();
-    try {
-      return _reset(p);
-    } finally {
-      leaveUse();
-    }
-  }
-
-  @Override
-  public IEnumUnknown clone() {
-    IUnknown copy;
-    long p = enterUse();
-    try {
-      copy = __clone(p);
-    } finally {
-      leaveUse();
-    }
-    return copy == null ? null : new IEnumUnknownImpl(copy.detach());
-  }
-
-  /**
-   * {@inheritDoc}
-   *
-   * <p>Objects fetched in a batch but not yet handed out when a walk is abandoned are released
-   * by the safety net.
-   */
-  @Override
-  public Iterator<IUnknown> iterator() {
-    reset();
-    return new BatchIterator<>(this::next, BATCH);
-  }
-
   native IUnknown[] _next(long p, int count);
 
+  @Override
   native boolean _skip(long p, int count);
 
+  @Override
   native boolean _reset(long p);
 
+  @Override
   native IUnknown __clone(long p);
 }

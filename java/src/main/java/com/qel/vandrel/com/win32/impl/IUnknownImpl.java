@@ -71,10 +71,10 @@ public class IUnknownImpl extends NativeResource implements IUnknown {
 
   /**
    * Wraps an {@code IDispatch} pointer, taking over the reference the caller holds (no {@code
-   * AddRef}), as {@link IDispatch#newIDispatch(long)} does. The native library calls this for the
-   * automation objects that a wrapper which is no {@code IDispatch} hands to Java, such as the
-   * elements of an {@link com.qel.vandrel.com.win32.IEnumVARIANT}; the same warning as for {@link
-   * #adopt(long)} applies to any other caller.
+   * AddRef}). The native library calls this for the automation objects every wrapper hands to
+   * Java: call results, and the elements of an {@link com.qel.vandrel.com.win32.IEnumVARIANT}
+   * (in {@link IDispatchImpl} it is {@link IDispatch#newIDispatch(long)}); the same warning as
+   * for {@link #adopt(long)} applies to any other caller.
    *
    * @param ptr the {@code IDispatch} interface pointer
    * @return a new wrapper owning that reference, or null when ptr is 0
